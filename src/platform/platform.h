@@ -1,0 +1,71 @@
+// The one seam between the slideshow and the operating system.
+//
+// Every call here has a Win32 counterpart (named beside it) and means exactly
+// what that call means; the SDL, headless and Win32 backends only translate.
+// No OS header may be included here or above this layer.
+#pragma once
+
+#include <cstdint>
+
+struct PlatRect {
+    int32_t left, top, right, bottom;  // right and bottom are exclusive
+};
+
+// Which step of window and context creation failed (the fatal reports name it).
+enum PlatCreateResult {
+    PLAT_CREATE_OK = 0,
+    PLAT_CREATE_REGISTER_CLASS,   // RegisterClass
+    PLAT_CREATE_WINDOW,           // CreateWindowEx
+    PLAT_CREATE_CHOOSE_FORMAT,    // ChoosePixelFormat
+    PLAT_CREATE_SET_FORMAT,       // SetPixelFormat
+    PLAT_CREATE_CONTEXT,          // wglCreateContext
+    PLAT_CREATE_MAKE_CURRENT,     // wglMakeCurrent
+};
+
+// Window messages the backends hand to gfx_window_proc; all others take the
+// platform's default handling.
+enum PlatMessage {
+    PLAT_MSG_SIZE = 1,      // WM_SIZE: width, height of the client area
+    PLAT_MSG_CLOSE,         // WM_CLOSE
+    PLAT_MSG_DESTROY,       // WM_DESTROY
+    PLAT_MSG_SYSKEYDOWN,    // WM_SYSKEYDOWN (swallowed)
+};
+
+// Window and GL context. Creates a borderless, visible, topmost-capable
+// window at (x, y) of w x h desktop pixels with a double-buffered RGBA
+// context (24 colour bits, 32 depth bits requested) and makes it current.
+// Size messages during creation are delivered to gfx_window_proc.
+PlatCreateResult plat_create_window(int32_t x, int32_t y, int32_t w, int32_t h,
+                                    const char* title, void* instance, void** window_out);
+void plat_release_context();                      // wglMakeCurrent(0), wglDeleteContext, ReleaseDC
+void plat_swap_buffers();                         // SwapBuffers(device_context)
+
+// PeekMessage/GetMessage/TranslateMessage/DispatchMessage until the queue is
+// empty. Returns 1 as soon as the quit message (WM_QUIT) is taken, else 0.
+int plat_pump_messages();
+
+void plat_get_keyboard_state(uint8_t keys[256]);  // GetKeyboardState: Win32 virtual-key layout
+bool plat_is_iconic();                            // IsIconic(window_handle)
+void plat_minimise();                             // ShowWindow(window_handle, SW_MINIMIZE)
+void plat_set_topmost();                          // SetWindowPos(HWND_TOPMOST, NOMOVE|NOSIZE)
+PlatRect plat_get_window_rect();                  // GetWindowRect, desktop coordinates
+void plat_get_cursor_pos(int32_t* x, int32_t* y); // GetCursorPos, desktop coordinates
+void plat_set_cursor_pos(int32_t x, int32_t y);   // SetCursorPos
+void plat_hide_cursor();                          // ShowCursor(FALSE)
+
+// Monitors and screens.
+typedef void (*PlatMonitorCallback)(const PlatRect* rect, void* user);
+void plat_enum_monitors(PlatMonitorCallback callback, void* user);  // EnumDisplayMonitors
+void plat_primary_screen_size(int32_t* w, int32_t* h);              // SM_CXSCREEN, SM_CYSCREEN
+void plat_virtual_screen(int32_t* x, int32_t* y, int32_t* w, int32_t* h);  // SM_*VIRTUALSCREEN
+void plat_change_display_mode(int32_t w, int32_t h);  // ChangeDisplaySettings(CDS_FULLSCREEN); result ignored
+void plat_restore_display_mode();                     // ChangeDisplaySettings(NULL, 0)
+
+// Clock and process.
+bool plat_query_performance_frequency(int64_t* frequency);  // QueryPerformanceFrequency
+void plat_query_performance_counter(int64_t* counter);      // QueryPerformanceCounter
+uint32_t plat_tick_count();                                 // GetTickCount
+void plat_sleep(uint32_t milliseconds);                     // Sleep
+uint32_t plat_thread_id();                                  // GetCurrentThreadId
+bool plat_delete_file(const char* path);                    // DeleteFileA
+int plat_run_command(const char* command);                  // system

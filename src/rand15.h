@@ -1,0 +1,8 @@
+// The program's 15-bit pseudo-random generator, shared by the slide order and
+// the font fallback.
+#pragma once
+
+#include <cstdint>
+
+void rand15_seed(uint32_t seed);
+int32_t rand15();  // 0 to 32767
