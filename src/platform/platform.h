@@ -68,4 +68,5 @@ uint32_t plat_tick_count();                                 // GetTickCount
 void plat_sleep(uint32_t milliseconds);                     // Sleep
 uint32_t plat_thread_id();                                  // GetCurrentThreadId
 bool plat_delete_file(const char* path);                    // DeleteFileA
+bool plat_replace_file(const char* from, const char* to);   // MoveFileExA(MOVEFILE_REPLACE_EXISTING)
 int plat_run_command(const char* command);                  // system

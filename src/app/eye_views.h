@@ -1,0 +1,30 @@
+// The eye views of the current slide and the mouse editing of its offset.
+#pragma once
+
+#include "app/parallaxon.h"
+
+#include <cstdint>
+
+struct EyeViewState {
+    int32_t stereo_mode;
+    float zoom;
+    float scale_x, scale_y;     // working texture scale
+    float offset_x, offset_y;   // working stereo offset
+};
+
+// The rectangle of one eye's picture in a view of view_w x view_h pixels
+// (y downward): scaled to cover the view, zoomed, and moved by half the
+// offset, left eye towards smaller x and y, right eye towards larger.
+struct EyeQuad {
+    float left, top, right, bottom;
+};
+EyeQuad eye_quad(int32_t view_w, int32_t view_h, int32_t image_w, int32_t image_h, float zoom, float offset_x,
+                 float offset_y, int eye);
+
+void draw_eye_views(const Slide& slide, const EyeViewState& view);
+
+// While Shift is held: mouse movement, measured from the window centre where
+// the cursor is pinned, edits the offset (Ctrl: the vertical one), which is
+// written into the n-th "Stereo offset" entry every frame.
+void edit_stereo_offset(ConfigList* list, int slide_number, const SimpleBitmap& left_image, float* offset_x,
+                        float* offset_y);

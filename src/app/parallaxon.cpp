@@ -1,0 +1,160 @@
+// The whole life of the slideshow: start-up, the frame loop, the exit.
+#include "app/parallaxon.h"
+
+#include "app/eye_views.h"
+#include "bitmapfonts.h"
+#include "display_settings.h"
+#include "gfx_opengl.h"
+#include "gl.h"
+#include "rand15.h"
+#include "report.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+const char* const WINDOW_TITLE = "Parallaxon [Qorvath 2014-15]";
+
+struct SlideShow {
+    ConfigList settings;
+    int32_t stereo_mode = 0, swap_stereo = 0;
+    int slides_left = 0;          // 0 or less: no limit
+    int randomise = 0;            // 0: file order
+    double slide_duration = 0, pause_before_zoom = 0;
+    double n_over_32768 = 0, inverse_zoom_time = 0;
+    int number = 1;
+    Slide slide{};
+    float scale_x = 0, scale_y = 0, offset_x = 0, offset_y = 0;
+    int paused = 0;
+    double clock = 0, last_reading = 0;
+};
+
+void take_working_values(SlideShow& show) {
+    show.scale_x = show.slide.texture_scale_x;
+    show.scale_y = show.slide.texture_scale_y;
+    show.offset_x = show.slide.stereo_offset_x;
+    show.offset_y = show.slide.stereo_offset_y;
+}
+
+// The record keeps the working values, so that a slide without an offset of
+// its own inherits the one just edited.
+void store_and_free(SlideShow& show) {
+    show.slide.texture_scale_x = show.scale_x;
+    show.slide.texture_scale_y = show.scale_y;
+    show.slide.stereo_offset_x = show.offset_x;
+    show.slide.stereo_offset_y = show.offset_y;
+    free_slide(&show.slide);
+}
+
+void load_number(SlideShow& show, int m) {
+    show.number = m;
+    load_slide(&show.slide, &show.settings, m);
+    take_working_values(show);
+    show.clock = 0;
+}
+
+void change_slide(SlideShow& show, int m) {
+    store_and_free(show);
+    load_number(show, m);
+}
+
+bool slide_exists(const SlideShow& show, int m) {
+    return show.settings.count > 0 && find_nth_entry(&show.settings, "Left image", m) != nullptr;
+}
+
+void timed_advance(SlideShow& show) {
+    store_and_free(show);
+    if (show.slides_left > 0 && --show.slides_left == 0) std::exit(0);
+    int m;
+    if (show.randomise == 0) {
+        m = show.number + 1;
+        if (!slide_exists(show, m)) m = 1;
+    } else {
+        m = pick_random_slide(show.randomise, show.n_over_32768);
+        if (m == show.number) m = pick_random_slide(show.randomise, show.n_over_32768);
+    }
+    load_number(show, m);
+}
+
+void run_frame_steps(SlideShow& show) {
+    if (key_newly_pressed('P')) show.paused ^= 1;
+
+    edit_stereo_offset(&show.settings, show.number, show.slide.left_image, &show.offset_x, &show.offset_y);
+
+    if (!show.paused) show.clock += get_seconds() - show.last_reading;
+    show.last_reading = get_seconds();
+
+    if (key_newly_pressed(VK_KEY_LEFT) && show.number > 1) change_slide(show, show.number - 1);
+    if (key_newly_pressed(VK_KEY_RIGHT) && slide_exists(show, show.number + 1)) change_slide(show, show.number + 1);
+    if (show.clock >= show.slide_duration) timed_advance(show);
+
+    const double zoom = zoom_factor(show.clock, show.pause_before_zoom, show.inverse_zoom_time);
+    draw_eye_views(show.slide, {show.stereo_mode, static_cast<float>(zoom), show.scale_x, show.scale_y,
+                                show.offset_x, show.offset_y});
+    if (show.stereo_mode == 3) stereo_interlace(show.swap_stereo);
+    draw_caption(show.slide.caption);
+    if (key_held(VK_KEY_CONTROL) && key_newly_pressed('S')) gfx_screenshot("3dimage");
+}
+
+}  // namespace
+
+int pick_random_slide(int n_count, double n_over_32768) {
+    const int r1 = rand15();
+    const int r2 = rand15();
+    const double draw = std::floor((r2 + r1 / 32768.0) * n_over_32768);
+    int index = draw >= n_count ? n_count - 1 : static_cast<int>(draw);
+    if (index < 0) index = 0;
+    return index + 1;
+}
+
+double zoom_factor(double slide_clock, double pause_before_zoom, double inverse_zoom_time) {
+    double u = (slide_clock - pause_before_zoom) * inverse_zoom_time;
+    if (u < 0) u = 0;
+    return std::pow(1.75, (1 - std::cos(3.141592653589793 * u)) * 0.5);
+}
+
+int app_main(const char* /*command_line*/, void* instance) {
+    SlideShow show;
+    show.settings = config_load("config.txt", ':');
+    read_stereo_settings(&show.settings, &show.stereo_mode, &show.swap_stereo);
+    show.slides_left = config_get_int(&show.settings, "Slides to show");
+    show.randomise = config_get_int(&show.settings, "Randomise");
+    const double slide_time = config_get_real(&show.settings, "Slide time");
+    show.pause_before_zoom = config_get_real(&show.settings, "Slide pause before zoom");
+
+    if (!gfx_open_window(screen_width, screen_height, WINDOW_TITLE, instance)) return 0;
+    font_load_glyph_data(caption_glyph_data, caption_glyph_data_length, "caption");
+    rand15_seed(plat_tick_count());
+    show.n_over_32768 = show.randomise / 32768.0;
+    load_number(show, show.randomise != 0 ? pick_random_slide(show.randomise, show.n_over_32768) : 1);
+    show.last_reading = get_seconds();
+    if (screen_width == 0)
+        report_inner("parallaxon", 75, REPORT_FATAL,
+                     "GRAPHICS() macro not called at LOOP start, or no resolution specified", 0);
+    show.slide_duration = std::fmax(show.pause_before_zoom + 0.000001, slide_time);
+    gfx_pump_messages();
+    show.paused = 0;
+    show.inverse_zoom_time = 1.0 / (show.slide_duration - show.pause_before_zoom);
+    // Settings too large for a double leave the zoom at rest instead of undefined.
+    if (!std::isfinite(show.inverse_zoom_time)) show.inverse_zoom_time = 0;
+    show.clock = 0;
+
+    bool first_frame = true;
+    for (;;) {
+        run_frame_steps(show);
+
+        glFinish();
+        plat_swap_buffers();
+        if (first_frame) glClearColor(0, 0, 0, 0);
+        first_frame = false;
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glLoadIdentity();
+
+        const int32_t closed = gfx_pump_messages();
+        if (key_held(VK_KEY_ESCAPE) || key_held('Q') || closed) break;
+    }
+    config_save(&show.settings, "config.txt", ':');
+    config_free(&show.settings);
+    return 0;
+}

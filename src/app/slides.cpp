@@ -1,0 +1,125 @@
+// Slides: the n-th "Left image", "Right image", "Stereo offset" and "Caption"
+// entries of the settings form slide n.
+#include "app/parallaxon.h"
+
+#include "gfx_opengl.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+char* copy_text(const char* text) {
+    size_t length = std::strlen(text);
+    char* copy = static_cast<char*>(std::malloc(length + 1));
+    if (!copy) std::abort();
+    std::memcpy(copy, text, length + 1);
+    return copy;
+}
+
+// The whole file, or nothing when it is missing, unreadable or empty.
+std::vector<uint8_t> read_file_bytes(const char* path) {
+    std::vector<uint8_t> bytes;
+    if (!path) return bytes;
+    FILE* file = std::fopen(path, "rb");
+    if (!file) return bytes;
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        long size = std::ftell(file);
+        std::rewind(file);
+        if (size > 0) {
+            bytes.resize(static_cast<size_t>(size));
+            bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+        }
+    }
+    std::fclose(file);
+    return bytes;
+}
+
+SimpleBitmap decode_file(const char* path) {
+    std::vector<uint8_t> bytes = read_file_bytes(path);
+    return bitmap_from_bmp(bytes.empty() ? nullptr : bytes.data(), bytes.size());
+}
+
+const char* entry_value(const ConfigList* list, const char* key, int n) {
+    const ConfigEntry* entry = find_nth_entry(list, key, n);
+    return entry ? entry->value : nullptr;
+}
+
+// "%f,%f": each number that can be read replaces its field; finite values only.
+void scan_offset(const char* text, float* x, float* y) {
+    const char* end = nullptr;
+    double value = parse_real(text, &end);
+    if (end == text || !std::isfinite(static_cast<float>(value))) return;
+    *x = static_cast<float>(value);
+    if (*end != ',') return;
+    const char* rest = end + 1;
+    value = parse_real(rest, &end);
+    if (end == rest || !std::isfinite(static_cast<float>(value))) return;
+    *y = static_cast<float>(value);
+}
+
+}  // namespace
+
+const char* find_text_nocase(const char* text, const char* pattern) {
+    std::string haystack = text, needle = pattern;
+    for (char& c : haystack) c = fold_ascii(c);
+    for (char& c : needle) c = fold_ascii(c);
+    size_t at = haystack.find(needle);
+    return at == std::string::npos ? nullptr : text + at;
+}
+
+void load_slide(Slide* slide, const ConfigList* list, int n) {
+    const char* left_path = entry_value(list, "Left image", n);
+    const char* right_path = entry_value(list, "Right image", n);
+    slide->same_image = (left_path && right_path && equals_nocase(left_path, right_path)) ? 1 : 0;
+
+    slide->left_image = decode_file(left_path);
+    slide->right_image = decode_file(right_path);
+
+    slide->textures[0] = texture_from_bitmap(slide->left_image, &slide->texture_width, &slide->texture_height);
+    slide->textures[1] = texture_from_bitmap(slide->right_image, &slide->texture_width, &slide->texture_height);
+    slide->texture_scale_x = static_cast<float>(static_cast<uint32_t>(slide->left_image.width)) /
+                             static_cast<float>(static_cast<uint32_t>(slide->texture_width));
+    slide->texture_scale_y = static_cast<float>(static_cast<uint32_t>(slide->left_image.height)) /
+                             static_cast<float>(static_cast<uint32_t>(slide->texture_height));
+
+    // A slide without its own offset keeps the one the record already holds.
+    if (const char* offset = entry_value(list, "Stereo offset", n))
+        scan_offset(offset, &slide->stereo_offset_x, &slide->stereo_offset_y);
+
+    const char* caption = entry_value(list, "Caption", n);
+    Caption& c = slide->caption;
+    c.text = copy_text(caption ? caption : "");
+    c.first_time = 0;
+    c.last_time = 0;
+    c.left_x = screen_width / 8;
+    c.right_x = (screen_width * 7) / 8;
+    c.size = 0.03f;
+    c.top_y = 0;
+    if (char* marker = const_cast<char*>(find_text_nocase(c.text, "$y="))) {
+        double top = parse_real(marker + 3) * screen_height;
+        // Positions off any sensible screen are clamped rather than overflowing.
+        if (!(top > -1e9)) top = 0;
+        if (top > 1e9) top = 1e9;
+        c.top_y = static_cast<int32_t>(top);
+        *marker = 0;
+    }
+}
+
+void free_slide(Slide* slide) {
+    SimpleBitmap* images[2] = {&slide->left_image, &slide->right_image};
+    for (int eye = 0; eye < 2; ++eye) {
+        std::free(images[eye]->pixels);
+        images[eye]->pixels = nullptr;
+        std::free(images[eye]->palette);
+        images[eye]->palette = nullptr;
+        glDeleteTextures(1, &slide->textures[eye]);
+        slide->textures[eye] = 0;
+    }
+    std::free(slide->caption.text);
+    slide->caption.text = nullptr;
+}

@@ -1,0 +1,168 @@
+#include "report.h"
+
+#include "platform/platform.h"
+#include "settings.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+DynArray report_records;
+bool report_initialised = false;
+
+ReportRecord* top_record() {
+    return static_cast<ReportRecord*>(dynarray_at(&report_records, report_records.count - 1));
+}
+
+void free_message(ReportRecord* record) {
+    if (record->owns_message) std::free(const_cast<char*>(record->message));
+    record->message = nullptr;
+    record->owns_message = 0;
+}
+
+void pass_to_handler(ReportRecord* record) {
+    if (report_handler) report_handler(record);
+}
+
+[[noreturn]] void end_process(int status) {
+    std::fflush(stdout);
+    std::exit(status);
+}
+
+// Counter period in seconds, fixed on the first clock reading.
+double counter_period = 0.0;
+
+double read_counter() {
+    int64_t counter = 0;
+    plat_query_performance_counter(&counter);
+    return static_cast<double>(counter) * counter_period;
+}
+
+double read_ticks() { return plat_tick_count() * 0.001; }
+
+double select_clock() {
+    int64_t frequency = 0;
+    if (plat_query_performance_frequency(&frequency) && frequency > 0) {
+        counter_period = 1.0 / static_cast<double>(frequency);
+        get_seconds = read_counter;
+    } else {
+        get_seconds = read_ticks;
+    }
+    return get_seconds();
+}
+
+}  // namespace
+
+ReportHandler report_handler = report_default_handler;
+double (*get_seconds)() = select_clock;
+
+const ReportRecord* report_stack(uint32_t* count) {
+    *count = report_initialised ? report_records.count : 0;
+    return report_initialised ? static_cast<const ReportRecord*>(report_records.data) : nullptr;
+}
+
+int32_t report_inner(const char* file, int32_t line, int32_t type, const char* message, int32_t copy) {
+    if (!report_initialised) {
+        report_records = dynarray_create(sizeof(ReportRecord));
+        ReportRecord root{};
+        dynarray_append(&report_records, &root);
+        report_initialised = true;
+    }
+
+    if (type == REPORT_END) {
+        if (report_records.count <= 1)
+            report_inner("report", __LINE__, REPORT_FATAL, "Trying to pop empty stack in report_inner", 0);
+        free_message(top_record());
+        dynarray_remove(&report_records, report_records.count - 1);
+        ReportRecord* section = top_record();
+        section->type = REPORT_END;
+        pass_to_handler(section);
+        free_message(section);
+        std::memset(section, 0, sizeof(*section));
+        return 0;
+    }
+
+    if (type != REPORT_MESSAGE && type != REPORT_BEGIN && type != REPORT_FATAL && type != REPORT_WARNING &&
+        type != REPORT_QUESTION) {
+        ReportRecord* top = top_record();
+        free_message(top);
+        *top = ReportRecord{REPORT_FATAL, "report", __LINE__, plat_thread_id(),
+                            "Unknown ReportType in report_inner", 0, get_seconds(), 0, 0, 0};
+        pass_to_handler(top);
+        end_process(1);
+    }
+
+    ReportRecord record{};
+    record.type = type;
+    record.file = file;
+    record.line = line;
+    record.thread_id = plat_thread_id();
+    if (copy && message) {
+        size_t length = std::strlen(message);
+        char* owned = static_cast<char*>(std::malloc(length + 1));
+        if (!owned) std::abort();
+        std::memcpy(owned, message, length + 1);
+        record.message = owned;
+        record.owns_message = 1;
+    } else {
+        record.message = message;
+    }
+    record.time = get_seconds();
+
+    if (type == REPORT_WARNING || type == REPORT_QUESTION) {
+        dynarray_append(&report_records, &record);
+    } else {
+        free_message(top_record());
+        *top_record() = record;
+    }
+
+    pass_to_handler(top_record());
+    int32_t answer = top_record()->answer;
+
+    if (type == REPORT_BEGIN) {
+        ReportRecord blank{};
+        dynarray_append(&report_records, &blank);
+    } else if (type == REPORT_FATAL) {
+        end_process(1);
+    } else if (type == REPORT_WARNING || type == REPORT_QUESTION) {
+        free_message(top_record());
+        dynarray_remove(&report_records, report_records.count - 1);
+    }
+    return answer;
+}
+
+void report_default_handler(ReportRecord* record) {
+    switch (record->type) {
+    case REPORT_FATAL:
+        std::printf("\n[FATAL ERROR] %s\n", record->message ? record->message : "");
+        std::fflush(stdout);
+        plat_sleep(2500);
+        return;
+    case REPORT_WARNING:
+        return;
+    case REPORT_QUESTION:
+        report_ask_yes_no(record);
+        return;
+    default:
+        if (record->message) std::printf("%s", record->message);
+        if (record->total > 0)
+            std::printf(" [%lg/%lg]", record->value, record->total);
+        else if (record->value > 0)
+            std::printf(" [%lg]", record->value);
+        std::printf("\n");
+        std::fflush(stdout);
+        return;
+    }
+}
+
+int32_t report_ask_yes_no(ReportRecord* record) {
+    std::printf("%s (Y/N) ", record->message ? record->message : "");
+    std::fflush(stdout);
+    // Only the first character of the answer matters; longer words are cut.
+    char word[1008] = {};
+    if (std::scanf("%1007s", word) != 1) word[0] = 0;
+    record->answer = (word[0] == 'y' || word[0] == 'Y') ? 1 : 0;
+    return 1;
+}
