@@ -68,10 +68,10 @@ PlatCreateResult plat_create_window(int32_t x, int32_t y, int32_t w, int32_t h, 
     s.instance = instance;
     s.window_open = true;
     *window_out = &s;
-    // Window creation delivers the first size message.
-    gfx_window_proc(*window_out, PLAT_MSG_SIZE, 0, w, h);
     if (s.fail_step != PLAT_CREATE_OK) return s.fail_step;
     if (!headless_gl_create(w, h)) return PLAT_CREATE_CONTEXT;
+    // A new window receives its first size message.
+    gfx_window_proc(*window_out, PLAT_MSG_SIZE, 0, w, h);
     return PLAT_CREATE_OK;
 }
 
