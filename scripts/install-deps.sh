@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a task needs, asking apt only when one is missing.
+# Usage: scripts/install-deps.sh build|test|fuzz|windows|monitors|tools ...
+set -euo pipefail
+
+declare -A sets=(
+  [build]="g++ make cmake pkg-config libsdl2-dev libgl-dev xvfb xauth"
+  [test]="g++ make cmake pkg-config libsdl2-dev libosmesa6-dev libgtest-dev googletest xvfb xauth xdotool x11-xserver-utils imagemagick python3"
+  [fuzz]="clang libclang-rt-14-dev"
+  [windows]="g++-mingw-w64-x86-64 wine wine64 googletest xvfb xauth xdotool"
+  [monitors]="xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils xdotool"
+  [tools]="libfreetype-dev fonts-dejavu-core"
+)
+
+wanted=()
+for set in "$@"; do
+  [[ -n "${sets[$set]:-}" ]] || { echo "install-deps: unknown set '$set'" >&2; exit 2; }
+  wanted+=(${sets[$set]})
+done
+
+missing=()
+for package in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" || missing+=("$package")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+sudo=""
+[[ $(id -u) -ne 0 ]] && sudo="sudo"
+echo "install-deps: installing ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
