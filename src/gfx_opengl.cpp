@@ -217,6 +217,8 @@ struct InterlaceTexture {
 InterlaceTexture interlace_texture = {0, 0, 0};
 }  // namespace
 
+void stereo_interlace_forget_texture() { interlace_texture = {0, 0, 0}; }
+
 int32_t interlace_source_row(int32_t height, int32_t parity, int32_t y) {
     return (height - 1 - y) / 2 + (((parity + y) & 1) == 0 ? height / 2 : 0);
 }
@@ -286,11 +288,13 @@ uint32_t bmp_row_bytes(int32_t width) { return (static_cast<uint32_t>(width) * 3
 
 }  // namespace
 
+int32_t screenshot_number(double seconds) {
+    return static_cast<int32_t>(std::fmod(std::trunc(seconds * 3.3333333333333335), 100000.0));
+}
+
 void gfx_screenshot(const char* prefix) {
-    const double steps = std::trunc(get_seconds() * 3.3333333333333335);
-    const int number = static_cast<int>(std::fmod(steps, 100000.0));
     char name[512];
-    std::snprintf(name, sizeof(name), "%s_%05d.bmp", prefix, number);
+    std::snprintf(name, sizeof(name), "%s_%05d.bmp", prefix, static_cast<int>(screenshot_number(get_seconds())));
 
     if (screen_width <= 0 || screen_height <= 0) return;
     const size_t row_bytes = bmp_row_bytes(screen_width);

@@ -49,10 +49,14 @@ void gfx_end_2d();
 
 // Row interlacing of the two eye halves (stereo mode 3).
 void stereo_interlace(int32_t swap);
+// Forgets the compositor texture; for a new GL context in the same process.
+void stereo_interlace_forget_texture();
 // The frame row shown at output row y (counted from the window's top) of an
 // interlaced window of the given height and parity.
 int32_t interlace_source_row(int32_t height, int32_t parity, int32_t y);
 
 // Screenshots.
 void gfx_screenshot(const char* prefix);
+// The file number for a clock reading: a step every 0.3 s, wrapping at 100000.
+int32_t screenshot_number(double seconds);
 void bmp_save_and_convert(const uint8_t* pixels, int32_t width, int32_t height, const char* path, int32_t convert);

@@ -2,6 +2,7 @@
 // and clock, frames read back at every buffer swap.
 #include "app/parallaxon.h"
 
+#include "bitmapfonts.h"
 #include "bmp_files.h"
 #include "gfx_opengl.h"
 #include "platform/headless.h"
@@ -27,6 +28,8 @@ class App : public testing::Test {
 protected:
     void SetUp() override {
         headless::reset();
+        font_reset_for_tests();
+        stereo_interlace_forget_texture();
         screen_width = screen_height = 0;
         fullscreen_offset_x = fullscreen_offset_y = 0;
         quit_requested = 0;
