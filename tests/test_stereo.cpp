@@ -156,10 +156,11 @@ TEST(EyeQuad, CoverScaleZoomAndHalfTheOffsetPerEye) {
     EXPECT_FLOAT_EQ(own.left, 0.0f);
     EXPECT_FLOAT_EQ(own.bottom, 1080.0f);
 
-    EyeQuad empty = eye_quad(1920, 1080, 0, 0, 1.5f, 0.3f, 0.3f, 1);
-    EXPECT_FLOAT_EQ(empty.left, 0.0f);
-    EXPECT_FLOAT_EQ(empty.right, 1920.0f);
-    EXPECT_FLOAT_EQ(empty.bottom, 1080.0f);
+    EyeQuad empty = eye_quad(1920, 1080, 0, 600, 1.5f, 0.3f, 0.3f, 1);
+    EXPECT_FLOAT_EQ(empty.left, 960.0f);
+    EXPECT_FLOAT_EQ(empty.right, 960.0f);
+    EXPECT_FLOAT_EQ(empty.top, 540.0f);
+    EXPECT_FLOAT_EQ(empty.bottom, 540.0f);
 }
 
 TEST_F(Stereo, SameImageShowsEachHalfToItsEye) {
@@ -176,6 +177,20 @@ TEST_F(Stereo, SameImageShowsEachHalfToItsEye) {
     EXPECT_EQ(pixel_at(rgb, 64, 24, 32), RED);
     EXPECT_EQ(pixel_at(rgb, 64, 40, 32), GREEN);
     EXPECT_EQ(pixel_at(rgb, 64, 56, 32), GREEN);
+    free_slide(&slide_);
+}
+
+TEST_F(Stereo, AnEyeWithoutAPictureStaysBlack) {
+    open(64, 64);
+    write_solid_bmp("red.bmp", 64, 64, RED);
+    write_file("config.txt", "Left image: red.bmp\nRight image: missing.bmp\n");
+    list_ = config_load("config.txt", ':');
+    load_slide(&slide_, &list_, 1);
+    std::vector<uint8_t> rgb = draw(2);
+    EXPECT_EQ(pixel_at(rgb, 64, 10, 10), RED);
+    EXPECT_EQ(pixel_at(rgb, 64, 50, 10), (Rgb{0, 0, 0}));
+    rgb = draw(0);
+    EXPECT_EQ(pixel_at(rgb, 64, 50, 10), RED);  // the left eye is not covered
     free_slide(&slide_);
 }
 

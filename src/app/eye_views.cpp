@@ -22,10 +22,7 @@ void set_pixel_projection(int32_t w, int32_t h) {
 EyeQuad eye_quad(int32_t view_w, int32_t view_h, int32_t image_w, int32_t image_h, float zoom, float offset_x,
                  float offset_y, int eye) {
     const float half_w = static_cast<float>(view_w / 2), half_h = static_cast<float>(view_h / 2);
-    if (image_w <= 0 || image_h <= 0) {
-        // Nothing to scale: the eye's placeholder texture fills its view.
-        return {half_w - view_w * 0.5f, half_h - view_h * 0.5f, half_w + view_w * 0.5f, half_h + view_h * 0.5f};
-    }
+    if (image_w <= 0 || image_h <= 0) return {half_w, half_h, half_w, half_h};
     const float scale = std::fmax(static_cast<float>(view_w) / image_w, static_cast<float>(view_h) / image_h);
     const float quad_w = image_w * scale * zoom, quad_h = image_h * scale * zoom;
     const float cx = half_w + offset_x * (eye - 0.5f) * quad_w;
@@ -55,6 +52,8 @@ void draw_eye_views(const Slide& slide, const EyeViewState& view) {
                                    view.offset_x, view.offset_y, eye);
         screen_width = w;
         screen_height = h;
+        // An eye without a picture (missing or unreadable file) stays black.
+        if (image.width <= 0 || image.height <= 0) continue;
 
         glBindTexture(GL_TEXTURE_2D, slide.textures[eye]);
         float u0 = 0, u1 = view.scale_x;

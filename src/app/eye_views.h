@@ -14,7 +14,8 @@ struct EyeViewState {
 
 // The rectangle of one eye's picture in a view of view_w x view_h pixels
 // (y downward): scaled to cover the view, zoomed, and moved by half the
-// offset, left eye towards smaller x and y, right eye towards larger.
+// offset, left eye towards smaller x and y, right eye towards larger. An
+// empty image has no size to scale: its quad is the empty one at the centre.
 struct EyeQuad {
     float left, top, right, bottom;
 };
