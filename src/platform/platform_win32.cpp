@@ -1,0 +1,209 @@
+// The native Windows backend: USER32 window, GDI pixel format, WGL context,
+// KERNEL32 clock and files.
+#include "platform/platform.h"
+
+#include "gfx_opengl.h"
+#include "report.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const char* const CLASS_NAME = "OpenGL WinClass";
+
+HWND window = nullptr;
+HDC device_context = nullptr;
+HGLRC gl_context = nullptr;
+
+LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_SIZE:
+        gfx_window_proc(hwnd, PLAT_MSG_SIZE, static_cast<uint32_t>(wparam), LOWORD(lparam), HIWORD(lparam));
+        return 0;
+    case WM_CLOSE: gfx_window_proc(hwnd, PLAT_MSG_CLOSE, static_cast<uint32_t>(wparam), 0, 0); return 0;
+    case WM_DESTROY: gfx_window_proc(hwnd, PLAT_MSG_DESTROY, static_cast<uint32_t>(wparam), 0, 0); return 0;
+    case WM_SYSKEYDOWN: gfx_window_proc(hwnd, PLAT_MSG_SYSKEYDOWN, static_cast<uint32_t>(wparam), 0, 0); return 0;
+    default: return DefWindowProcA(hwnd, message, wparam, lparam);
+    }
+}
+
+struct MonitorRequest {
+    PlatMonitorCallback callback;
+    void* user;
+};
+
+BOOL CALLBACK monitor_procedure(HMONITOR, HDC, LPRECT monitor_rect, LPARAM data) {
+    const auto* request = reinterpret_cast<const MonitorRequest*>(data);
+    const PlatRect rect{monitor_rect->left, monitor_rect->top, monitor_rect->right, monitor_rect->bottom};
+    request->callback(&rect, request->user);
+    return TRUE;
+}
+
+}  // namespace
+
+PlatCreateResult plat_create_window(int32_t x, int32_t y, int32_t w, int32_t h, const char* title, void* instance,
+                                    void** window_out) {
+    HINSTANCE hinstance = static_cast<HINSTANCE>(instance);
+    WNDCLASSA window_class = {};
+    window_class.style = CS_OWNDC | CS_HREDRAW | CS_VREDRAW;
+    window_class.lpfnWndProc = window_procedure;
+    window_class.hInstance = hinstance;
+    window_class.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    window_class.lpszClassName = CLASS_NAME;
+    // A class this process registered before (a second window in one run) is still good.
+    if (!RegisterClassA(&window_class) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        return PLAT_CREATE_REGISTER_CLASS;
+
+    window = CreateWindowExA(0, CLASS_NAME, title, WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, x, y, w,
+                             h, nullptr, nullptr, hinstance, nullptr);
+    if (!window) return PLAT_CREATE_WINDOW;
+    *window_out = window;
+
+    static const PIXELFORMATDESCRIPTOR descriptor = {
+        sizeof(PIXELFORMATDESCRIPTOR),
+        1,
+        PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER,
+        PFD_TYPE_RGBA,
+        24,
+        0, 0, 0, 0, 0, 0,  // colour bits and shifts ignored
+        0, 0,              // no alpha
+        0, 0, 0, 0, 0,     // no accumulation
+        32,
+        0,  // no stencil
+        0,  // no auxiliary buffers
+        PFD_MAIN_PLANE,
+        0,
+        0, 0, 0,
+    };
+    device_context = GetDC(window);
+    const int format = device_context ? ChoosePixelFormat(device_context, &descriptor) : 0;
+    if (!format) return PLAT_CREATE_CHOOSE_FORMAT;
+    if (!SetPixelFormat(device_context, format, &descriptor)) return PLAT_CREATE_SET_FORMAT;
+    gl_context = wglCreateContext(device_context);
+    if (!gl_context) return PLAT_CREATE_CONTEXT;
+    if (!wglMakeCurrent(device_context, gl_context)) return PLAT_CREATE_MAKE_CURRENT;
+    return PLAT_CREATE_OK;
+}
+
+// Close and destroy both release, so the second call finds nothing left.
+void plat_release_context() {
+    if (gl_context) {
+        wglMakeCurrent(nullptr, nullptr);
+        wglDeleteContext(gl_context);
+        gl_context = nullptr;
+    }
+    if (device_context) {
+        ReleaseDC(window, device_context);
+        device_context = nullptr;
+    }
+}
+
+void plat_swap_buffers() {
+    if (device_context) SwapBuffers(device_context);
+}
+
+int plat_pump_messages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
+        if (!GetMessageA(&message, nullptr, 0, 0)) return 1;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return 0;
+}
+
+void plat_get_keyboard_state(uint8_t keys[256]) {
+    BYTE state[256];
+    if (GetKeyboardState(state))
+        std::memcpy(keys, state, 256);
+    else
+        std::memset(keys, 0, 256);
+}
+
+bool plat_is_iconic() { return window && IsIconic(window); }
+void plat_minimise() { ShowWindow(window, SW_MINIMIZE); }
+void plat_set_topmost() { SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE); }
+
+PlatRect plat_get_window_rect() {
+    RECT rect = {0, 0, 0, 0};
+    GetWindowRect(window, &rect);
+    return {rect.left, rect.top, rect.right, rect.bottom};
+}
+
+void plat_get_cursor_pos(int32_t* x, int32_t* y) {
+    POINT point = {0, 0};
+    GetCursorPos(&point);
+    *x = point.x;
+    *y = point.y;
+}
+void plat_set_cursor_pos(int32_t x, int32_t y) { SetCursorPos(x, y); }
+void plat_hide_cursor() { ShowCursor(FALSE); }
+
+void plat_enum_monitors(PlatMonitorCallback callback, void* user) {
+    MonitorRequest request{callback, user};
+    EnumDisplayMonitors(nullptr, nullptr, monitor_procedure, reinterpret_cast<LPARAM>(&request));
+}
+
+void plat_primary_screen_size(int32_t* w, int32_t* h) {
+    *w = GetSystemMetrics(SM_CXSCREEN);
+    *h = GetSystemMetrics(SM_CYSCREEN);
+}
+
+void plat_virtual_screen(int32_t* x, int32_t* y, int32_t* w, int32_t* h) {
+    *x = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    *y = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    *w = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    *h = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+}
+
+void plat_change_display_mode(int32_t w, int32_t h) {
+    DEVMODEA mode;
+    std::memset(&mode, 0, sizeof(mode));
+    mode.dmSize = sizeof(mode);
+    mode.dmPelsWidth = static_cast<DWORD>(w);
+    mode.dmPelsHeight = static_cast<DWORD>(h);
+    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+    ChangeDisplaySettingsA(&mode, CDS_FULLSCREEN);
+}
+
+void plat_restore_display_mode() { ChangeDisplaySettingsA(nullptr, 0); }
+
+bool plat_query_performance_frequency(int64_t* frequency) {
+    LARGE_INTEGER value;
+    value.QuadPart = 0;
+    const BOOL ok = QueryPerformanceFrequency(&value);
+    *frequency = value.QuadPart;
+    return ok != 0;
+}
+
+void plat_query_performance_counter(int64_t* counter) {
+    LARGE_INTEGER value;
+    value.QuadPart = 0;
+    QueryPerformanceCounter(&value);
+    *counter = value.QuadPart;
+}
+
+uint32_t plat_tick_count() { return GetTickCount(); }
+void plat_sleep(uint32_t milliseconds) { Sleep(milliseconds); }
+uint32_t plat_thread_id() { return GetCurrentThreadId(); }
+bool plat_delete_file(const char* path) { return DeleteFileA(path) != 0; }
+bool plat_replace_file(const char* from, const char* to) { return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0; }
+int plat_run_command(const char* command) { return std::system(command); }
+
+// A GUI program has no console to print to: a fatal message also goes into a
+// message box, which stays in front of the topmost slideshow window.
+void win32_report_handler(ReportRecord* record) {
+    if (record->type == REPORT_FATAL)
+        MessageBoxA(nullptr, record->message ? record->message : "", "Parallaxon",
+                    MB_OK | MB_ICONERROR | MB_TOPMOST | MB_SETFOREGROUND);
+    report_default_handler(record);
+}
