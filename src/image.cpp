@@ -177,6 +177,7 @@ SimpleBitmap bitmap_from_bmp(const uint8_t* data, size_t length) {
         uint8_t* dst = bitmap.pixels + static_cast<size_t>(top_down ? y : height - 1 - y) * row_bytes;
         std::memcpy(dst, data + pixel_offset + y * stride, row_bytes);
     }
+    // Without an alpha mask the fourth byte is filler: the picture is opaque.
     if (opaque)
         for (uint64_t i = 3; i < pixel_bytes; i += 4) bitmap.pixels[i] = 0xFF;
     return bitmap;
@@ -277,7 +278,8 @@ void halve_in_place(uint8_t* buffer, size_t channels, int32_t* width, int32_t* h
             size_t x0 = static_cast<size_t>(halve_x ? 2 * x : x) * channels;
             size_t x1 = static_cast<size_t>(halve_x ? std::min(2 * x + 1, w - 1) : x) * channels;
             for (size_t k = 0; k < channels; ++k)
-                dst[x * channels + k] = static_cast<uint8_t>((r0[x0 + k] + r0[x1 + k] + r1[x0 + k] + r1[x1 + k] + 2) >> 2);
+                dst[x * channels + k] =
+                    static_cast<uint8_t>((r0[x0 + k] + r0[x1 + k] + r1[x0 + k] + r1[x1 + k] + 2) >> 2);
         }
     }
     *width = nw;
@@ -287,23 +289,25 @@ void halve_in_place(uint8_t* buffer, size_t channels, int32_t* width, int32_t* h
 // Fills the lower-left corner of the staging buffer with the picture, bottom
 // row first, reduced by 2^shift_x across and 2^shift_y down.
 bool stage_image(const SimpleBitmap& b, size_t channels, int shift_x, int shift_y, uint8_t* staging, size_t stride) {
-    size_t row = static_cast<size_t>(b.width) * b.bytes_per_pixel;
-    if (shift_x == 0 && shift_y == 0) {
-        for (int32_t r = 0; r < b.height; ++r)
-            convert_row(b, b.pixels + static_cast<size_t>(r) * row, staging + static_cast<size_t>(b.height - 1 - r) * stride);
-        return true;
-    }
+    bool reduce = shift_x > 0 || shift_y > 0;
     size_t full_row = static_cast<size_t>(b.width) * channels;
-    auto* full = static_cast<uint8_t*>(std::malloc(full_row * static_cast<size_t>(b.height)));
-    if (!full) return false;
-    for (int32_t r = 0; r < b.height; ++r)
-        convert_row(b, b.pixels + static_cast<size_t>(r) * row, full + static_cast<size_t>(b.height - 1 - r) * full_row);
+    uint8_t* target = reduce ? static_cast<uint8_t*>(std::malloc(full_row * static_cast<size_t>(b.height))) : staging;
+    if (!target) return false;
+    size_t target_stride = reduce ? full_row : stride;
+    size_t row = static_cast<size_t>(b.width) * b.bytes_per_pixel;
+    for (int32_t r = 0; r < b.height; ++r) {
+        size_t bottom_up = static_cast<size_t>(b.height - 1 - r);
+        convert_row(b, b.pixels + static_cast<size_t>(r) * row, target + bottom_up * target_stride);
+    }
+    if (!reduce) return true;
+
     int32_t w = b.width, h = b.height;
-    for (int i = 0; i < std::max(shift_x, shift_y); ++i) halve_in_place(full, channels, &w, &h, i < shift_x, i < shift_y);
+    for (int i = 0; i < std::max(shift_x, shift_y); ++i)
+        halve_in_place(target, channels, &w, &h, i < shift_x, i < shift_y);
     size_t reduced_row = static_cast<size_t>(w) * channels;
-    for (int32_t y = 0; y < h; ++y)
-        std::memcpy(staging + static_cast<size_t>(y) * stride, full + static_cast<size_t>(y) * reduced_row, reduced_row);
-    std::free(full);
+    for (size_t y = 0; y < static_cast<size_t>(h); ++y)
+        std::memcpy(staging + y * stride, target + y * reduced_row, reduced_row);
+    std::free(target);
     return true;
 }
 

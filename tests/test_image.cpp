@@ -115,6 +115,7 @@ TEST(BmpDecode, LongHeadersUseTheStoredPixelOffset) {
     table[4] = 0x55;
     file = bmp(1, 1, 8, {1, 0, 0, 0}, table, 0, 108, 0);
     b = bitmap_from_bmp(file.data(), file.size());
+    ASSERT_EQ(b.bytes_per_pixel, 1);
     EXPECT_EQ(b.palette[4], 0x55);
     EXPECT_EQ(b.palette[8], 0);
     EXPECT_EQ(b.pixels[0], 1);

@@ -40,7 +40,9 @@ protected:
             ASSERT_EQ(level(k, c), texels) << "level " << k;
             int nw = w > 1 ? w / 2 : 1, nh = h > 1 ? h / 2 : 1;
             Bytes next(static_cast<size_t>(nw) * nh * c);
-            auto at = [&](int x, int y, int i) { return texels[(std::min(y, h - 1) * w + std::min(x, w - 1)) * c + i]; };
+            auto at = [&](int x, int y, int i) {
+                return texels[(std::min(y, h - 1) * w + std::min(x, w - 1)) * c + i];
+            };
             for (int y = 0; y < nh; ++y)
                 for (int x = 0; x < nw; ++x)
                     for (int i = 0; i < c; ++i)
@@ -138,20 +140,36 @@ TEST_F(Texture, WideRowMipmapsAverageNeighbours) {
 
 TEST_F(Texture, OversizedPicturesAreHalvedUntilTheyFit) {
     image_set_max_texture_size_for_tests(64);
-    Bytes px(130 * 40 * 3);
-    for (size_t i = 0; i < px.size(); ++i) px[i] = noise(i);
-    upload({130, 40, 3, px.data(), nullptr, 0});
-    // 130 -> 65 -> 33 columns: a 64-texel row standing for 256 picture columns.
-    EXPECT_EQ(tw, 256);
-    EXPECT_EQ(th, 64);
-    Bytes t = level(0, 3);
-    ASSERT_EQ(t.size(), 64u * 64 * 3);
-    auto source = [&](int x, int row, int i) { return px[(row * 130 + std::min(x, 129)) * 3 + 2 - i]; };
-    auto half = [&](int x, int row, int i) { return (source(2 * x, row, i) + source(2 * x + 1, row, i) + 1) >> 1; };
-    for (int row = 0; row < 40; ++row)
-        for (int x = 0; x < 64; ++x)
-            for (int i = 0; i < 3; ++i) {
-                int expected = x < 33 ? (half(2 * x, row, i) + half(std::min(2 * x + 1, 64), row, i) + 1) >> 1 : 0;
-                ASSERT_EQ(t[((39 - row) * 64 + x) * 3 + i], expected) << x << "," << row;
-            }
+    for (bool tall : {false, true}) {
+        int w = tall ? 40 : 130, h = tall ? 130 : 40;
+        Bytes px(static_cast<size_t>(w) * h * 3), expected;
+        for (size_t i = 0; i < px.size(); ++i) px[i] = noise(i);
+        upload({w, h, 3, px.data(), nullptr, 0});
+        // 130 -> 65 -> 33 pixels: a 64-texel side standing for 256 picture pixels.
+        EXPECT_EQ(tw, tall ? 64 : 256);
+        EXPECT_EQ(th, tall ? 256 : 64);
+        for (int y = h - 1; y >= 0; --y)
+            for (int x = 0; x < w; ++x)
+                for (int i = 2; i >= 0; --i) expected.push_back(px[(y * w + x) * 3 + i]);
+        for (int pass = 0; pass < 2; ++pass) {
+            int nw = tall ? w : (w + 1) / 2, nh = tall ? (h + 1) / 2 : h;
+            Bytes next;
+            for (int y = 0; y < nh; ++y)
+                for (int x = 0; x < nw; ++x)
+                    for (int i = 0; i < 3; ++i) {
+                        int x1 = tall ? x : std::min(2 * x + 1, w - 1), y1 = tall ? std::min(2 * y + 1, h - 1) : y;
+                        int a = expected[((tall ? 2 * y : y) * w + (tall ? x : 2 * x)) * 3 + i];
+                        next.push_back(static_cast<uint8_t>((a + expected[(y1 * w + x1) * 3 + i] + 1) >> 1));
+                    }
+            expected = next, w = nw, h = nh;
+        }
+        Bytes t = level(0, 3);
+        ASSERT_EQ(t.size(), 64u * 64 * 3);
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x)
+                for (int i = 0; i < 3; ++i)
+                    ASSERT_EQ(t[(y * 64 + x) * 3 + i], x < w && y < h ? expected[(y * w + x) * 3 + i] : 0)
+                        << x << "," << y;
+        glDeleteTextures(1, &name);
+    }
 }
