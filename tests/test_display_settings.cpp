@@ -18,13 +18,13 @@ protected:
     void TearDown() override { config_free(&list_); }
 
     void load(const std::string& text) {
+        config_free(&list_);
         TempDir dir;
         write_file("config.txt", text);
         list_ = config_load("config.txt", ':');
     }
     std::pair<int32_t, int32_t> resolution(const std::string& value) {
         SetUp();
-        config_free(&list_);
         load("Resolution: " + value + "\n");
         read_resolution(&list_);
         return {screen_width, screen_height};

@@ -40,7 +40,9 @@ protected:
         write_solid_bmp("red.bmp", size, size, RED);
         write_solid_bmp("green.bmp", size, size, GREEN);
         write_file("config.txt", "Left image: red.bmp\nRight image: green.bmp\n");
-        list_ = config_load("config.txt", ':');
+        config_free(&list_);
+        config_free(&list_);
+    list_ = config_load("config.txt", ':');
         load_slide(&slide_, &list_, 1);
     }
     std::vector<uint8_t> draw(int32_t mode, int32_t swap = 0) {
@@ -168,6 +170,7 @@ TEST_F(Stereo, SameImageShowsEachHalfToItsEye) {
     // Left half red, right half green: a side-by-side pair in one file.
     write_file("pair.bmp", bmp24(128, 64, [](int x, int) { return x < 64 ? RED : GREEN; }));
     write_file("config.txt", "Left image: pair.bmp\nRight image: pair.bmp\n");
+    config_free(&list_);
     list_ = config_load("config.txt", ':');
     load_slide(&slide_, &list_, 1);
     ASSERT_EQ(slide_.same_image, 1);
@@ -184,6 +187,7 @@ TEST_F(Stereo, AnEyeWithoutAPictureStaysBlack) {
     open(64, 64);
     write_solid_bmp("red.bmp", 64, 64, RED);
     write_file("config.txt", "Left image: red.bmp\nRight image: missing.bmp\n");
+    config_free(&list_);
     list_ = config_load("config.txt", ':');
     load_slide(&slide_, &list_, 1);
     std::vector<uint8_t> rgb = draw(2);
@@ -198,6 +202,7 @@ TEST_F(Stereo, PictureIsUpright) {
     open(64, 64);
     write_file("up.bmp", bmp24(64, 64, [](int, int y) { return y < 32 ? RED : GREEN; }));
     write_file("config.txt", "Left image: up.bmp\nRight image: up.bmp\n");
+    config_free(&list_);
     list_ = config_load("config.txt", ':');
     load_slide(&slide_, &list_, 1);
     expect_eyes(draw(0), 64, 64, [](int, int y) { return y < 32; }, "top half red");

@@ -123,7 +123,10 @@ int app_main(const char* /*command_line*/, void* instance) {
     const double slide_time = config_get_real(&show.settings, "Slide time");
     show.pause_before_zoom = config_get_real(&show.settings, "Slide pause before zoom");
 
-    if (!gfx_open_window(screen_width, screen_height, WINDOW_TITLE, instance)) return 0;
+    if (!gfx_open_window(screen_width, screen_height, WINDOW_TITLE, instance)) {
+        config_free(&show.settings);  // nothing is written
+        return 0;
+    }
     font_load_glyph_data(caption_glyph_data, caption_glyph_data_length, "caption");
     rand15_seed(plat_tick_count());
     show.n_over_32768 = show.randomise / 32768.0;
@@ -156,5 +159,6 @@ int app_main(const char* /*command_line*/, void* instance) {
     }
     config_save(&show.settings, "config.txt", ':');
     config_free(&show.settings);
+    free_slide(&show.slide);
     return 0;
 }

@@ -117,7 +117,8 @@ void free_slide(Slide* slide) {
         images[eye]->pixels = nullptr;
         std::free(images[eye]->palette);
         images[eye]->palette = nullptr;
-        glDeleteTextures(1, &slide->textures[eye]);
+        // Once the window is closed its context and textures are gone with it.
+        if (!quit_requested) glDeleteTextures(1, &slide->textures[eye]);
         slide->textures[eye] = 0;
     }
     std::free(slide->caption.text);

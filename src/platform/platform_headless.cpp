@@ -149,7 +149,12 @@ bool plat_delete_file(const char* path) {
     state().deleted_files.emplace_back(path);
     return std::remove(path) == 0;
 }
-bool plat_replace_file(const char* from, const char* to) { return std::rename(from, to) == 0; }
+bool plat_replace_file(const char* from, const char* to) {
+#ifdef _WIN32
+    std::remove(to);  // the C runtime's rename does not replace on Windows
+#endif
+    return std::rename(from, to) == 0;
+}
 int plat_run_command(const char* command) {
     state().commands.emplace_back(command);
     return state().run_commands ? std::system(command) : -1;
