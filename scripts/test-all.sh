@@ -45,7 +45,7 @@ fuzzers() {
     corpus="fuzz/corpus_${target##*/fuzz_}"
     mkdir -p "build-fuzz/work_${target##*/}"
     echo "--- ${target##*/} for ${FUZZ_SECONDS} s"
-    "$target" -max_total_time="$FUZZ_SECONDS" -print_final_stats=1 "build-fuzz/work_${target##*/}" \
+    "$target" -max_total_time="$FUZZ_SECONDS" -print_final_stats=1 -artifact_prefix=build-fuzz/ "build-fuzz/work_${target##*/}" \
       $([[ -d $corpus ]] && echo "$corpus") 2>&1 | grep -E '^(stat::number_of_executed_units|==|SUMMARY|#[0-9]+ +DONE)' || true
     test "${PIPESTATUS[0]}" -eq 0 || return 1
   done
