@@ -1,15 +1,15 @@
 // The win32 backend against a real (Wine) desktop: the screen of
 // scripts/test-windows.sh is one 1920x1080 monitor.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
 #include "gfx_opengl.h"
 #include "gl.h"
 #include "platform/platform.h"
 #include "report.h"
 #include "settings.h"
-
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
 
 #include <gtest/gtest.h>
 
