@@ -83,7 +83,7 @@ std::string three_solid_slides() {
 TEST_F(App, EmptySettingsFileGainsTheDescriptiveEntriesOnEsc) {
     write_file("config.txt", "");
     EXPECT_EQ(run(3), 0);
-    EXPECT_EQ(read_file("config.txt"), DESCRIPTIVE_ENTRIES);
+    EXPECT_EQ(read_file("config.txt"), text_mode(DESCRIPTIVE_ENTRIES));
     EXPECT_EQ(headless::state().title, "Parallaxon [Qorvath 2014-15]");
     EXPECT_EQ(headless::state().swaps, 3);
     EXPECT_EQ(headless::state().hide_cursor_calls, 1);
@@ -91,7 +91,7 @@ TEST_F(App, EmptySettingsFileGainsTheDescriptiveEntriesOnEsc) {
 
 TEST_F(App, MissingSettingsFileIsCreatedAtExit) {
     EXPECT_EQ(run(0), 0);
-    EXPECT_EQ(read_file("config.txt"), DESCRIPTIVE_ENTRIES);
+    EXPECT_EQ(read_file("config.txt"), text_mode(DESCRIPTIVE_ENTRIES));
 }
 
 TEST_F(App, HeldQEndsAtTheEndOfTheFrame) {
@@ -99,7 +99,7 @@ TEST_F(App, HeldQEndsAtTheEndOfTheFrame) {
     at(2, [](headless::State& s) { down(s, 'Q'); });
     EXPECT_EQ(run(50), 0);
     EXPECT_EQ(headless::state().swaps, 2);
-    EXPECT_EQ(read_file("config.txt"), std::string("Slide time: 100\n") + DESCRIPTIVE_ENTRIES);
+    EXPECT_EQ(read_file("config.txt"), text_mode(std::string("Slide time: 100\n") + DESCRIPTIVE_ENTRIES));
 }
 
 TEST_F(App, ClosedWindowSavesLikeEsc) {
@@ -108,7 +108,7 @@ TEST_F(App, ClosedWindowSavesLikeEsc) {
     EXPECT_EQ(run(50), 0);
     EXPECT_EQ(headless::state().swaps, 1);
     EXPECT_EQ(headless::state().release_calls, 1);
-    EXPECT_EQ(read_file("config.txt").substr(0, 15), "Stereo mode: 2\n");
+    EXPECT_EQ(read_file("config.txt").rfind(text_mode("Stereo mode: 2\n"), 0), 0u);
 }
 
 TEST_F(App, ZeroSizedWindowEndsQuietlyWithoutWriting) {
@@ -210,7 +210,7 @@ TEST_F(App, ShiftWithTheMouseEditsTheOffsetInImagePixels) {
     EXPECT_EQ(headless::state().cursor_moves[0], (std::pair<int32_t, int32_t>{32, 32}));
     EXPECT_EQ(headless::state().cursor_x, 32);
     const std::string saved = read_file("config.txt");
-    EXPECT_NE(saved.find("Stereo offset: 0.3,0.1\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find(text_mode("Stereo offset: 0.3,0.1\n")), std::string::npos) << saved;
 }
 
 TEST_F(App, CtrlSSavesTheFinishedFrame) {

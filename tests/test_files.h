@@ -50,6 +50,20 @@ inline std::string read_file(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// The text as a file written in text mode holds it: CR LF line ends on Windows.
+inline std::string text_mode(const std::string& text) {
+#ifdef _WIN32
+    std::string lines;
+    for (char c : text) {
+        if (c == '\n') lines += '\r';
+        lines += c;
+    }
+    return lines;
+#else
+    return text;
+#endif
+}
+
 inline bool file_exists(const std::string& path) { return std::filesystem::exists(path); }
 
 // Makes the file read-only; false when this user can write it all the same

@@ -219,7 +219,7 @@ TEST(ConfigSave, WritesKeySeparatorBlankValueWithoutComments) {
     config_add(&list, "Stereo offset", "0.01,0");
     ASSERT_TRUE(config_save(&list, "config.txt", ':'));
     config_free(&list);
-    EXPECT_EQ(read_file("config.txt"), "Slide time: 5\nCaption: Hello: world\nStereo offset: 0.01,0\n");
+    EXPECT_EQ(read_file("config.txt"), text_mode("Slide time: 5\nCaption: Hello: world\nStereo offset: 0.01,0\n"));
     EXPECT_FALSE(file_exists("config.txt.new"));
 }
 
