@@ -545,6 +545,17 @@ void font_delete(BitmapFont* font) {
     std::free(font);
     dynarray_remove(&font_state.list, index);
 
+    // Fonts derived from it hold the same tables and texture: the first of
+    // them becomes the base of the rest, so no style points at freed memory.
+    BitmapFont* heir = nullptr;
+    for (uint32_t i = 0; i < font_count(); ++i) {
+        BitmapFont* other = font_at(i);
+        if (other->style.base != font) continue;
+        if (!heir) heir = other;
+        other->style.base = heir;
+    }
+    if (font_state.current_style.base == font) font_state.current_style.base = heir;
+
     if (font_state.current == font) {
         font_state.current = nullptr;
         if (font_count()) {

@@ -295,11 +295,19 @@ TEST_F(FontSpecTest, CloneAndDeleteShareTheTexture) {
     EXPECT_EQ(font_count(), 1u);
     EXPECT_TRUE(glIsTexture(texture));
 
-    // Deleting the current font selects another.
+    // Deleting the current font selects another; the base of the fonts
+    // made from it passes to the first of them in the list.
     BitmapFont* other = font_clone(caption);
+    BitmapFont* derived = font_derive(caption, 2.0f, 2.0f, 0.0f, 0.0f);
     font_delete(caption);
-    EXPECT_EQ(font_state.current, other);
+    EXPECT_TRUE(font_state.current == other || font_state.current == derived);
+    BitmapFont* heir = font_at(0);
+    EXPECT_EQ(heir, derived);  // removal moves the last font into the freed place
+    EXPECT_EQ(other->style.base, heir);
+    EXPECT_EQ(derived->style.base, heir);
+    EXPECT_EQ(font_state.current_style.base, font_state.current->style.base);
     EXPECT_TRUE(glIsTexture(texture));
+    font_delete(derived);
     font_delete(other);
     EXPECT_FALSE(glIsTexture(texture));
     EXPECT_EQ(font_count(), 0u);
