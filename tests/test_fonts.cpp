@@ -269,6 +269,22 @@ TEST_F(FontTest, DigitsAndHighSlotsKeepContrastInSmallLevels) {
     EXPECT_EQ(l3.at(16, 0), (Texel{94, 94, 94, 128}));
 }
 
+TEST_F(FontTest, EnhancedSlotsAreTheDigitsAnd256To383) {
+    // Grey 122 glyphs at even columns: level 1 keeps 122 or becomes T[122] = 190.
+    GlyphData g;
+    g.empty(47);
+    for (int slot = 47; slot <= 58; ++slot) g.glyph(4, 8, 27);
+    g.empty(256 - 59).glyph(4, 8, 27).empty(383 - 257).glyph(4, 8, 27).glyph(4, 8, 27).load("grey");
+    BitmapFont* font = find("grey");
+    ASSERT_NE(font, nullptr);
+    const Level l1 = read_level(font->texture, 1);
+    for (int slot : {47, 48, 52, 57, 58, 256, 383, 384}) {
+        const bool enhanced = (slot >= 48 && slot <= 57) || (slot >= 256 && slot <= 383);
+        const uint8_t grey = enhanced ? 190 : 122;
+        EXPECT_EQ(l1.at(font->glyph_x[slot] / 2, 0), (Texel{grey, grey, grey, 255})) << slot;
+    }
+}
+
 TEST_F(FontTest, BuiltInFont) {
     load_builtin();
     ASSERT_EQ(font_count(), 1u);
