@@ -469,7 +469,7 @@ FontStyle font_parse_spec(const char* spec) {
 
 double font_score(const BitmapFont* font, const BitmapFont* base, float width_scale, float height_scale, float skew,
                   float boldness) {
-    if (font->style.base != base) return -1000.0;
+    if (!base || font->style.base != base) return -1000.0;
     const FontStyle& s = font->style;
     const double w = width_scale, h = height_scale;
     const double width_term = std::fmin(std::fabs(2.0 * (w - s.width_scale) * base->widest),
