@@ -38,7 +38,7 @@ TEST_F(CaptionTest, ScaleTwoOn1080Rows) {
     const float xs[] = {241, 239, 240, 240, 240};
     const float ys[] = {0, 0, 1, -1, 0};
     for (int pass = 0; pass < 5; ++pass) {
-        EXPECT_EQ(quads[pass * 2].slot, 'H');
+        EXPECT_EQ(quads[pass * 2].slot, uint32_t{'H'});
         EXPECT_FLOAT_EQ(quads[pass * 2].x0, xs[pass]) << pass;
         EXPECT_FLOAT_EQ(quads[pass * 2].y0, ys[pass]) << pass;
         EXPECT_FLOAT_EQ(quads[pass * 2].y1 - quads[pass * 2].y0, 40.0f);

@@ -3,10 +3,15 @@
 
 #include "gl.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
+
+#ifdef _WIN32
+#include <io.h>
+#define dup2 _dup2
+#else
+#include <unistd.h>
+#endif
 
 namespace {
 

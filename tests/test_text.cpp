@@ -125,7 +125,7 @@ TEST_F(TextTest, OneLine) {
     ASSERT_EQ(t->texture_width, 2048u);
     ASSERT_EQ(t->texture_height, 16u);
     const TextQuad& q = quads[0];
-    EXPECT_EQ(q.slot, 'a');
+    EXPECT_EQ(q.slot, uint32_t{'a'});
     EXPECT_FLOAT_EQ(q.x1, 15.0f);
     EXPECT_FLOAT_EQ(q.y1, 30.0f);
     EXPECT_FLOAT_EQ(q.u0, 686.0f / 2048);
