@@ -19,8 +19,30 @@ if [ "${CI:-}" = true ]; then
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
     apt-get install -y -qq \
-        cmake make g++ pkg-config libsdl2-dev libgl1-mesa-dri g++-mingw-w64-x86-64 googletest \
+        cmake make g++ pkg-config libsdl2-dev libgl-dev libgl1-mesa-dri g++-mingw-w64-x86-64 googletest \
         wine wine64 xvfb xauth xdotool python3 >/dev/null
+fi
+
+PREFIX_JOB= XVFB= WORK=
+cleanup() {
+    [ -z "$PREFIX_JOB" ] || kill "$PREFIX_JOB" 2>/dev/null || true
+    wineserver -k 2>/dev/null || true
+    [ -z "$XVFB" ] || kill "$XVFB" 2>/dev/null || true
+    [ -z "$WORK" ] || rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+# --- Wine prefix, made while the programs build ---------------------------
+
+export WINEPREFIX=$BUILD/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+mkdir -p "$BUILD"
+# Every Wine program shares the X display its wineserver first met: none
+# may be left from an earlier run.
+wineserver -k 2>/dev/null || true
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    log "creating the Wine prefix in the background"
+    (env -u DISPLAY wineboot -i >/dev/null 2>&1; wineserver -w) &
+    PREFIX_JOB=$!
 fi
 
 # --- Build ---------------------------------------------------------------
@@ -40,16 +62,14 @@ LINUX=$BUILD/linux-sdl
 cmake -S "$ROOT" -B "$LINUX" -DPARALLAXON_TESTS=OFF >/dev/null
 cmake --build "$LINUX" -j2 --target parallaxon >/dev/null
 
-# --- Wine and the X server ------------------------------------------------
-
-export WINEPREFIX=$BUILD/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
-# Every Wine program shares the X display its wineserver first met.
-wineserver -k 2>/dev/null || true
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    log "creating the Wine prefix"
-    wineboot -i >/dev/null 2>&1
-    wineserver -w
+if [ -n "$PREFIX_JOB" ]; then
+    wait "$PREFIX_JOB"
+    PREFIX_JOB=
+    [ -f "$WINEPREFIX/system.reg" ] || fail "wineboot did not create the prefix"
 fi
+wineserver -w
+
+# --- The X server ----------------------------------------------------------
 
 display=90
 while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
@@ -57,12 +77,6 @@ export DISPLAY=:$display
 Xvfb "$DISPLAY" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
 XVFB=$!
 WORK=$(mktemp -d)
-cleanup() {
-    wineserver -k 2>/dev/null || true
-    kill "$XVFB" 2>/dev/null || true
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
 for _ in $(seq 1 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 [ "$(xdotool getdisplaygeometry)" = "1920 1080" ] || fail "Xvfb did not start on $DISPLAY"
 
