@@ -377,11 +377,11 @@ TEST(Win32Report, FatalMessageIsShownInAMessageBox) {
     MessageBoxWatcher watcher;
     ReportRecord record{};
     record.type = REPORT_FATAL;
-    record.message = "Window Creation Error.";
+    record.message = "A fatal report shown by the test.";
     win32_report_handler(&record);
     std::vector<std::string> texts = watcher.stop();
     ASSERT_EQ(texts.size(), 1u);
-    EXPECT_EQ(texts[0], "Window Creation Error.");
+    EXPECT_EQ(texts[0], "A fatal report shown by the test.");
 }
 
 TEST(Win32Report, OtherReportsShowNoBox) {
