@@ -56,8 +56,9 @@ bash scripts/install-deps.sh build test fuzz windows monitors || exit 1
 phase "build" build_linux
 phase "unit tests under sanitizers" sanitized_tests
 phase "fuzzers" fuzzers
-[[ -f scripts/test-windows.sh ]] && phase "windows build under wine" bash scripts/test-windows.sh
-[[ -f scripts/acceptance.sh ]] && phase "acceptance" bash scripts/acceptance.sh
+[[ -f scripts/test-windows.sh ]] &&
+  PARALLAXON_SDL_PROGRAM=$PWD/build/parallaxon phase "windows build under wine" bash scripts/test-windows.sh
+[[ -f scripts/acceptance.sh ]] && phase "acceptance" bash scripts/acceptance.sh build/parallaxon
 phase "unit tests" ctest --test-dir build -j2 --output-on-failure --timeout 600
 
 if ((${#failed[@]})); then

@@ -57,10 +57,17 @@ imports=$(x86_64-w64-mingw32-objdump -p "$EXE" | sed -n 's/^\s*DLL Name: //p' | 
 [ "$imports" = "GDI32.DLL KERNEL32.DLL MSVCRT.DLL OPENGL32.DLL USER32.DLL " ] ||
     fail "parallaxon.exe imports more than the system DLLs: $imports"
 
-log "building the SDL program for the reference screenshot"
-LINUX=$BUILD/linux-sdl
-cmake -S "$ROOT" -B "$LINUX" -DPARALLAXON_TESTS=OFF >/dev/null
-cmake --build "$LINUX" -j2 --target parallaxon >/dev/null
+# The SDL program for the reference screenshots: PARALLAXON_SDL_PROGRAM names
+# one already built, otherwise it is built here.
+if [ -n "${PARALLAXON_SDL_PROGRAM:-}" ]; then
+    LINUX_PROGRAM=$PARALLAXON_SDL_PROGRAM
+else
+    log "building the SDL program for the reference screenshot"
+    LINUX=$BUILD/linux-sdl
+    cmake -S "$ROOT" -B "$LINUX" -DPARALLAXON_TESTS=OFF >/dev/null
+    cmake --build "$LINUX" -j2 --target parallaxon >/dev/null
+    LINUX_PROGRAM=$LINUX/parallaxon
+fi
 
 if [ -n "$PREFIX_JOB" ]; then
     wait "$PREFIX_JOB"
@@ -195,7 +202,7 @@ compare_screenshots() {
     done
     cd "$WORK/$name/windows" && screenshot_and_escape wine "$EXE"
     wineserver -w
-    cd "$WORK/$name/linux" && PATH="$WORK/$name/bin:$PATH" screenshot_and_escape "$LINUX/parallaxon"
+    cd "$WORK/$name/linux" && PATH="$WORK/$name/bin:$PATH" screenshot_and_escape "$LINUX_PROGRAM"
     local windows_shot linux_shot
     windows_shot=$(ls "$WORK/$name/windows"/3dimage_*.bmp)
     linux_shot=$(ls "$WORK/$name/linux"/3dimage_*.bmp)
