@@ -98,20 +98,8 @@ def write_png(path, picture):
     raw = b"".join(b"\0" + row for row in picture.rows)
     png = (b"\x89PNG\r\n\x1a\n"
            + chunk(b"IHDR", struct.pack(">IIBBBBB", picture.width, picture.height, 8, 2, 0, 0, 0))
-           + chunk(b"IDAT", zlib.compress(raw, 9))
+           + chunk(b"IDAT", zlib.compress(raw, 6))
            + chunk(b"IEND", b""))
     with open(path, "wb") as f:
         f.write(png)
 
-
-def halve(picture):
-    """Half-size copy, each pixel the mean of a 2x2 block."""
-    rows = []
-    for y in range(0, picture.height - 1, 2):
-        a, b = picture.rows[y], picture.rows[y + 1]
-        line = bytearray()
-        for x in range(0, (picture.width - 1) * 3 - 2, 6):
-            for c in range(3):
-                line.append((a[x + c] + a[x + 3 + c] + b[x + c] + b[x + 3 + c] + 2) >> 2)
-        rows.append(bytes(line))
-    return Picture(len(rows[0]) // 3 if rows else 0, len(rows), rows)

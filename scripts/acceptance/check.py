@@ -10,7 +10,7 @@
   check.py expect SHOT --mode M --left SPEC --right SPEC [--top Y] [--swap]
                                          [--offset X,Y] [--margin PX] [--size WxH]
   check.py same SHOT SHOT | differ SHOT SHOT
-  check.py png SHOT PATH [--half]
+  check.py png SHOT PATH
 
 SPEC: solid:R,G,B | grid:left:WxH | grid:right:WxH | sbs:WxH | unknown
 
@@ -26,6 +26,7 @@ import os
 import random
 import sys
 
+sys.dont_write_bytecode = True   # keep the source tree clean
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import bmp  # noqa: E402
 
@@ -242,7 +243,6 @@ def main():
     p = sub.add_parser("png")
     p.add_argument("shot")
     p.add_argument("path")
-    p.add_argument("--half", action="store_true")
     args = parser.parse_args()
 
     if args.command in ("solid", "grid", "sbs"):
@@ -281,8 +281,7 @@ def main():
             return 1
         return 0
     if args.command == "png":
-        picture = bmp.read_bmp(args.shot)
-        bmp.write_png(args.path, bmp.halve(picture) if args.half else picture)
+        bmp.write_png(args.path, bmp.read_bmp(args.shot))
         return 0
     return 2
 

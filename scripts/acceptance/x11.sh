@@ -150,15 +150,16 @@ bmp_complete() {
     [ "$size" -eq "$declared" ]
 }
 
-# Takes one screenshot with the program's Ctrl+S and moves it to the given path,
-# so that a later shot in the same 0.3 s (which gets the same name) is still new.
-# Ctrl and S stay down until the file is there, however slow the frames are;
-# with a third argument "keep-ctrl", Ctrl stays down afterwards.
+# Takes one screenshot with the program's Ctrl+S (waiting up to a minute) and
+# moves it to the given path, so that a later shot in the same 0.3 s (which
+# gets the same name) is still new. Ctrl and S stay down until the file is
+# there, however slow the frames are; with a third argument "keep-ctrl", Ctrl
+# stays down afterwards.
 take_screenshot() {
     local folder=$1 dest=$2 keep=${3:-} before new="" i f
     before=$(cd "$folder" && ls 3dimage_*.bmp 2>/dev/null | sort | tr '\n' ' ')
     xdotool keydown ctrl keydown s
-    for i in $(seq 1 200); do
+    for i in $(seq 1 600); do
         for f in "$folder"/3dimage_*.bmp; do
             [ -e "$f" ] || continue
             case " $before " in *" $(basename "$f") "*) continue ;; esac

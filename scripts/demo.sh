@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Builds the slideshow, renders the demo slides into demo/ and shows them.
+#
+#   bash scripts/demo.sh                   the slideshow, full screen (Esc or Q ends it)
+#   bash scripts/demo.sh --headless [DIR]  no screen needed: one screenshot per stereo
+#                                          mode 0 to 8, as PNG files in DIR
+#                                          (default demo/screenshots)
+#   bash scripts/demo.sh --docs            the same on a 960x540 screen, into docs/
+#
+# Without a DISPLAY the first form works like --headless. Each run renders the
+# demo afresh, so demo/config.txt starts again from its commented original.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=acceptance/x11.sh
+. "$ROOT/scripts/acceptance/x11.sh"
+BUILD=$ROOT/build-demo
+DEMO=$ROOT/demo
+
+headless=0
+screen=1920x1080x24
+out=$DEMO/screenshots
+case "${1:-}" in
+--headless)
+    headless=1
+    [ -n "${2:-}" ] && out=$(mkdir -p "$2" && cd "$2" && pwd)
+    ;;
+--docs)
+    headless=1
+    screen=960x540x24
+    out=$ROOT/docs
+    ;;
+"") [ -z "${DISPLAY:-}" ] && headless=1 ;;
+*)
+    sed -n '2,12s/^# \{0,1\}//p' "$0"
+    exit 2
+    ;;
+esac
+
+need_packages g++ make cmake pkg-config libsdl2-dev libgl-dev python3
+[ $headless = 1 ] && need_packages xvfb xauth xdotool
+
+echo "demo: building the slideshow in $BUILD"
+cmake -S "$ROOT" -B "$BUILD" -DPARALLAXON_TESTS=OFF >/dev/null
+cmake --build "$BUILD" -j "${JOBS:-$(nproc)}" --target parallaxon >/dev/null
+# The generator needs nothing but the standard library: built directly, it
+# spares the tools folder's own requirements.
+if [ ! -x "$BUILD/demogen" ] || [ "$ROOT/tools/demogen.cpp" -nt "$BUILD/demogen" ]; then
+    "${CXX:-c++}" -std=c++17 -O2 -pthread -o "$BUILD/demogen" "$ROOT/tools/demogen.cpp"
+fi
+echo "demo: rendering the demo slides into $DEMO"
+"$BUILD/demogen" "$DEMO" >/dev/null
+PARALLAXON=$BUILD/parallaxon
+
+if [ $headless = 0 ]; then
+    cat <<'EOF'
+demo: starting the slideshow. Keys:
+  Esc or Q        quit (the settings are written back to demo/config.txt)
+  P               pause          Left, Right    previous, next slide
+  Shift + mouse   move the two views apart (Shift + Ctrl + mouse: vertically)
+  Ctrl + S        screenshot in demo/
+  Edit "Stereo mode" in demo/config.txt for your display (0 to 8).
+EOF
+    cd "$DEMO"
+    exec "$PARALLAXON"
+fi
+
+# Headless: one run per stereo mode on a virtual screen, each ended after its
+# screenshot. The slide stands still (no zoom) so every mode shows the same
+# picture.
+mkdir -p "$out"
+RUN=$(mktemp -d /tmp/parallaxon-demo.XXXXXX)
+trap 'stop_xserver; rm -rf "$RUN"' EXIT
+start_xvfb "$screen"
+for f in "$DEMO"/*.bmp; do ln -s "$f" "$RUN/$(basename "$f")"; done
+names=(none top-bottom side-by-side interlace two-screen-side-by-side two-screen-vertical coloured coloured coloured)
+for mode in 0 1 2 3 4 5 6 7 8; do
+    sed -e "s/^Stereo mode: .*/Stereo mode: $mode/" -e "s/^Slide time: .*/Slide time: 1000/" \
+        -e "s/^Slide pause before zoom: .*/Slide pause before zoom: 1000/" "$DEMO/config.txt" >"$RUN/config.txt"
+    start_program "$RUN"
+    if ! wait_window >/dev/null || ! take_screenshot "$RUN" "$RUN/shot.bmp"; then
+        echo "demo: stereo mode $mode: no screenshot ($(tail -c 300 "$RUN/program.log"))" >&2
+        exit 1
+    fi
+    # The screenshot is what matters here; a slideshow that hangs on its way
+    # out is stopped (scripts/acceptance.sh reports that as a failure).
+    quit_program || echo "demo: stereo mode $mode: the slideshow did not end after Esc; stopped it" >&2
+    png=$out/stereo-mode-$mode-${names[$mode]}.png
+    python3 "$ROOT/scripts/acceptance/check.py" png "$RUN/shot.bmp" "$png"
+    echo "demo: stereo mode $mode: $png"
+done
+echo "demo: screenshots of stereo modes 0 to 8 are in $out"
