@@ -96,9 +96,9 @@ launch() {
 quit_ok() {
     if ! quit_program; then
         if [ -d "$d" ] && [ "$d/config.txt" -nt "$d/.started" ]; then
-            fail "after Esc config.txt was written but the process did not end within 30 s"
+            fail "after Esc config.txt was written but the process did not end within 20 s"
         else
-            fail "the program did not end within 30 s of Esc"
+            fail "the program did not end within 20 s of Esc"
         fi
     fi
     [ "${PROGRAM_STATUS:-1}" -eq 0 ] || fail "exit status $PROGRAM_STATUS after Esc"
@@ -260,9 +260,9 @@ stereo_mode() {
     [ -z "$REASON" ] || return 1
     check expect "$d/solid.bmp" --mode "$mode" --top $top "${swap[@]}" --left solid:$RED --right solid:$GREEN ||
         { REASON="solid pair: $REASON"; return 1; }
-    check expect "$d/grid.bmp" --mode "$mode" --top $top "${swap[@]}" --margin 4 \
+    check expect "$d/grid.bmp" --mode "$mode" --top $top "${swap[@]}" --filtered \
         --left grid:left:640x360 --right grid:right:640x360 || { REASON="block pattern: $REASON"; return 1; }
-    check expect "$d/sbs.bmp" --mode "$mode" --top $top "${swap[@]}" --margin 4 \
+    check expect "$d/sbs.bmp" --mode "$mode" --top $top "${swap[@]}" --filtered \
         --left sbs:1280x360 --right sbs:1280x360 || { REASON="side-by-side file: $REASON"; return 1; }
 }
 
@@ -298,11 +298,11 @@ offset_editing() {
     [ -z "$REASON" ] || return 1
     local vertical
     vertical=$(python3 -c 'import struct; print("%g" % struct.unpack("f", struct.pack("f", 30 / 360))[0])')
-    check expect "$d/before.bmp" --mode 0 --margin 4 --left grid:left:640x360 --right grid:right:640x360 ||
+    check expect "$d/before.bmp" --mode 0 --filtered --left grid:left:640x360 --right grid:right:640x360 ||
         { REASON="before: $REASON"; return 1; }
-    check expect "$d/horizontal.bmp" --mode 0 --margin 4 --offset 0.0625,0 \
+    check expect "$d/horizontal.bmp" --mode 0 --filtered --offset 0.0625,0 \
         --left grid:left:640x360 --right grid:right:640x360 || { REASON="after Shift: $REASON"; return 1; }
-    check expect "$d/vertical.bmp" --mode 0 --margin 4 --offset "0.0625,$vertical" \
+    check expect "$d/vertical.bmp" --mode 0 --filtered --offset "0.0625,$vertical" \
         --left grid:left:640x360 --right grid:right:640x360 || { REASON="after Shift+Ctrl: $REASON"; return 1; }
     grep -qx "Stereo offset: 0.0625,$vertical" "$d/config.txt" ||
         fail "config.txt has $(grep -i 'stereo offset' "$d/config.txt" | tr '\n' '|'), expected 0.0625,$vertical"

@@ -8,7 +8,7 @@
   check.py truncated PATH                a 24-bit header announcing more pixels than follow
   check.py garbage PATH BYTES SEED       random bytes
   check.py expect SHOT --mode M --left SPEC --right SPEC [--top Y] [--swap]
-                                         [--offset X,Y] [--margin PX] [--size WxH]
+                                         [--offset X,Y] [--filtered] [--size WxH]
   check.py same SHOT SHOT | differ SHOT SHOT
   check.py png SHOT PATH
 
@@ -16,8 +16,9 @@ SPEC: solid:R,G,B | grid:left:WxH | grid:right:WxH | sbs:WxH | unknown
 
 "expect" computes, for every screen pixel, which eye and which block of that
 eye's picture the stereo mode puts there, and compares it with the screenshot.
-A pixel closer than the margin to a block edge or a picture edge (where texture
-filtering mixes colours) is not compared; with margin 0 every pixel is.
+With --filtered, a pixel within half a texel (the reach of linear filtering)
+plus one pixel of a block edge or a picture edge is not compared; without it
+every pixel is.
 """
 
 import argparse
@@ -83,7 +84,7 @@ class EyeLayout:
     """Where one eye lands: its viewport (top-down window pixels), the size of
     the projection drawn into it, and its picture's rectangle in that projection."""
 
-    def __init__(self, mode, eye, w, h, source, offset, same_image):
+    def __init__(self, mode, eye, w, h, source, offset, same_image, filtered):
         self.source = source
         self.eye = eye
         self.same_image = same_image
@@ -105,6 +106,11 @@ class EyeLayout:
         cx = pw // 2 + offset[0] * (eye - 0.5) * qw
         cy = ph // 2 + (eye - 0.5) * offset[1] * qh
         self.left, self.top, self.qw, self.qh = cx - qw / 2, cy - qh / 2, qw, qh
+        # Window pixels per texel along each axis; linear filtering mixes
+        # colours up to half a texel from an edge.
+        texels_x = source.width / 2 if same_image else source.width
+        self.margin_x = 0.5 * (qw / texels_x) * (self.vw / pw) + 1 if filtered else 0
+        self.margin_y = 0.5 * (qh / source.height) * (self.vh / ph) + 1 if filtered else 0
 
     def _axis(self, window_pos, margin, v0, vsize, psize, q0, qsize, blocks, half):
         """Coverage ('in', 'out', 'mixed') and block index (None when it changes)
@@ -128,12 +134,12 @@ class EyeLayout:
             state = "mixed"
         return state, (cells.pop() if len(cells) == 1 else None)
 
-    def column(self, x, margin):
+    def column(self, x):
         half = self.eye if self.same_image else None
-        return self._axis(x, margin, self.vx, self.vw, self.pw, self.left, self.qw, self.source.cols, half)
+        return self._axis(x, self.margin_x, self.vx, self.vw, self.pw, self.left, self.qw, self.source.cols, half)
 
-    def row(self, y, margin):
-        return self._axis(y, margin, self.vy, self.vh, self.ph, self.top, self.qh, self.source.rows, None)
+    def row(self, y):
+        return self._axis(y, self.margin_y, self.vy, self.vh, self.ph, self.top, self.qh, self.source.rows, None)
 
 
 def interlace_frame_row(height, parity, y):
@@ -146,13 +152,13 @@ def expected_rows(args, w, h):
     offset = tuple(float(v) for v in args.offset.split(","))
     same = args.left == args.right and args.left.startswith("sbs:")
     sources = [Source(args.left), Source(args.right)]
-    eyes = [EyeLayout(args.mode, e, w, h, sources[e], offset, same) for e in (0, 1)]
-    columns = [[eye.column(x, args.margin) for x in range(w)] for eye in eyes]
+    eyes = [EyeLayout(args.mode, e, w, h, sources[e], offset, same, args.filtered) for e in (0, 1)]
+    columns = [[eye.column(x) for x in range(w)] for eye in eyes]
     parity = (1 if args.swap else 0) ^ (args.top & 1)
     cache = {}
     for y in range(h):
         frame_y = interlace_frame_row(h, parity, y) if args.mode == 3 else y
-        key = tuple((e.vy <= frame_y < e.vy + e.vh) and e.row(frame_y, args.margin) for e in eyes)
+        key = tuple((e.vy <= frame_y < e.vy + e.vh) and e.row(frame_y) for e in eyes)
         if key not in cache:
             line = [(0, 0, 0)] * w   # the clear colour where no eye draws
             for e, eye in enumerate(eyes):
@@ -234,7 +240,7 @@ def main():
     p.add_argument("--top", type=int, default=0, help="the window's top edge on the desktop")
     p.add_argument("--swap", action="store_true")
     p.add_argument("--offset", default="0,0")
-    p.add_argument("--margin", type=float, default=0)
+    p.add_argument("--filtered", action="store_true")
     p.add_argument("--size")
     for name in ("same", "differ"):
         p = sub.add_parser(name)

@@ -132,10 +132,11 @@ wait_pointer_at() {
     return 1
 }
 
-# Ends the program with Esc, held until it is gone; sets PROGRAM_STATUS.
+# Ends the program with Esc, held until it is gone (at most 20 s; a normal end
+# takes a fraction of a second); sets PROGRAM_STATUS.
 quit_program() {
     xdotool keydown Escape
-    wait_program_end 30
+    wait_program_end 20
     local ended=$?
     xdotool keyup Escape
     return $ended
