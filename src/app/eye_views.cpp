@@ -19,6 +19,15 @@ void set_pixel_projection(int32_t w, int32_t h) {
 
 }  // namespace
 
+ChannelMask eye_channels(int32_t stereo_mode, int eye) {
+    switch (stereo_mode) {
+    case 6: return eye == 0 ? ChannelMask{true, false, false} : ChannelMask{false, true, true};   // red / cyan
+    case 7: return eye == 0 ? ChannelMask{false, true, false} : ChannelMask{true, false, true};   // green / magenta
+    case 8: return eye == 0 ? ChannelMask{true, true, false} : ChannelMask{false, false, true};   // amber / blue
+    default: return {true, true, true};
+    }
+}
+
 EyeQuad eye_quad(int32_t view_w, int32_t view_h, int32_t image_w, int32_t image_h, float zoom, float offset_x,
                  float offset_y, int eye) {
     const float half_w = static_cast<float>(view_w / 2), half_h = static_cast<float>(view_h / 2);
@@ -55,6 +64,8 @@ void draw_eye_views(const Slide& slide, const EyeViewState& view) {
         // An eye without a picture (missing or unreadable file) stays black.
         if (image.width <= 0 || image.height <= 0) continue;
 
+        const ChannelMask channels = eye_channels(view.stereo_mode, eye);
+        glColorMask(channels.red, channels.green, channels.blue, GL_TRUE);
         glBindTexture(GL_TEXTURE_2D, slide.textures[eye]);
         float u0 = 0, u1 = view.scale_x;
         if (slide.same_image) {
@@ -72,6 +83,7 @@ void draw_eye_views(const Slide& slide, const EyeViewState& view) {
         glVertex2f(q.left, q.top);
         glEnd();
     }
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glDisable(GL_TEXTURE_2D);
     glViewport(0, 0, w, h);
     if (view.stereo_mode == 4 || view.stereo_mode == 5) set_pixel_projection(w, h);

@@ -22,6 +22,15 @@ struct EyeQuad {
 EyeQuad eye_quad(int32_t view_w, int32_t view_h, int32_t image_w, int32_t image_h, float zoom, float offset_x,
                  float offset_y, int eye);
 
+// The colour channels an eye is drawn into: all of them, except in the
+// coloured modes, which overlay the eyes as anaglyphs for glasses of two
+// colours (6: red left, cyan right; 7: green left, magenta right; 8: amber
+// left, blue right).
+struct ChannelMask {
+    bool red, green, blue;
+};
+ChannelMask eye_channels(int32_t stereo_mode, int eye);
+
 void draw_eye_views(const Slide& slide, const EyeViewState& view);
 
 // While Shift is held: mouse movement, measured from the window centre where
