@@ -89,7 +89,13 @@ check() {
 launch() {
     touch "$1/.started"
     start_program "$1"
-    wait_window >/dev/null || fail "no window appeared ($(tail -c 300 "$1/program.log" 2>/dev/null))"
+    wait_window >/dev/null && return 0
+    if program_running; then
+        fail "no window within 30 s ($(tail -c 300 "$1/program.log" 2>/dev/null))"
+    else
+        wait "$PROGRAM_PID"
+        fail "the program ended with status $? before its window appeared ($(tail -c 300 "$1/program.log"))"
+    fi
 }
 
 # Esc, then the program must be gone with status 0.
