@@ -91,23 +91,45 @@ launch() {
     start_program "$1"
     wait_window >/dev/null && return 0
     if program_running; then
-        fail "no window within 30 s ($(tail -c 300 "$1/program.log" 2>/dev/null))"
+        fail "no window within 30 s ($(tail -c 300 "$1/program.log" 2>/dev/null))$(main_thread_stack)"
     else
         wait "$PROGRAM_PID"
         fail "the program ended with status $? before its window appeared ($(tail -c 300 "$1/program.log"))"
     fi
 }
 
+# Where a program that does not react is stuck, when gdb is there to tell.
+main_thread_stack() {
+    command -v gdb >/dev/null || return 0
+    local frames
+    frames=$(gdb -p "$PROGRAM_PID" -batch -ex "bt 30" 2>/dev/null | grep '^#' | grep -v ' in ?? ()' |
+        sed -e 's/^#[0-9]* *\(0x[0-9a-f]* in \)\{0,1\}//' -e 's/ (.*//' | head -n 12 | tr '\n' ' ')
+    [ -n "$frames" ] && echo "; main thread in: $frames"
+}
+
 # Esc, then the program must be gone with status 0.
 quit_ok() {
-    if ! quit_program; then
+    local i where
+    xdotool keydown Escape
+    for i in $(seq 1 200); do
+        program_running || break
+        sleep 0.1
+    done
+    xdotool keyup Escape
+    if program_running; then
+        where=$(main_thread_stack)
+        kill "$PROGRAM_PID" 2>/dev/null
+        wait "$PROGRAM_PID" 2>/dev/null
         if [ -d "$d" ] && [ "$d/config.txt" -nt "$d/.started" ]; then
-            fail "after Esc config.txt was written but the process did not end within 20 s"
+            fail "after Esc config.txt was written but the process did not end within 20 s$where"
         else
-            fail "the program did not end within 20 s of Esc"
+            fail "the program did not end within 20 s of Esc$where"
         fi
+        return 1
     fi
-    [ "${PROGRAM_STATUS:-1}" -eq 0 ] || fail "exit status $PROGRAM_STATUS after Esc"
+    wait "$PROGRAM_PID"
+    PROGRAM_STATUS=$?
+    [ "$PROGRAM_STATUS" -eq 0 ] || fail "exit status $PROGRAM_STATUS after Esc"
 }
 
 shot() {

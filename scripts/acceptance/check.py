@@ -142,6 +142,13 @@ class EyeLayout:
         return self._axis(y, self.margin_y, self.vy, self.vh, self.ph, self.top, self.qh, self.source.rows, None)
 
 
+def eye_channels(mode, eye):
+    """The colour channels (red, green, blue) an eye is drawn into: the
+    coloured modes are anaglyphs, red/cyan, green/magenta and amber/blue."""
+    masks = {6: ((1, 0, 0), (0, 1, 1)), 7: ((0, 1, 0), (1, 0, 1)), 8: ((1, 1, 0), (0, 0, 1))}
+    return masks[mode][eye] if mode in masks else (1, 1, 1)
+
+
 def interlace_frame_row(height, parity, y):
     s = (height - 1 - y) // 2 + (height // 2 if (parity + y) % 2 == 0 else 0)
     return height - 1 - s
@@ -160,10 +167,13 @@ def expected_rows(args, w, h):
         frame_y = interlace_frame_row(h, parity, y) if args.mode == 3 else y
         key = tuple((e.vy <= frame_y < e.vy + e.vh) and e.row(frame_y) for e in eyes)
         if key not in cache:
-            line = [(0, 0, 0)] * w   # the clear colour where no eye draws
+            # Channel by channel: each eye writes only the colour channels its
+            # mode gives it; the clear colour stays where no eye draws.
+            line = [(0, 0, 0)] * w
             for e, eye in enumerate(eyes):
                 if not key[e]:
                     continue
+                mask = eye_channels(args.mode, e)
                 row_state, block_row = key[e]
                 for x in range(eye.vx, eye.vx + eye.vw):
                     col_state, block_col = columns[e][x]
@@ -172,8 +182,12 @@ def expected_rows(args, w, h):
                     if eye.source.unknown or row_state == "mixed" or col_state == "mixed" \
                             or block_row is None or block_col is None:
                         line[x] = None
+                        continue
+                    colour = eye.source.colour(block_row, block_col)
+                    if line[x] is None:
+                        line[x] = colour if all(mask) else None
                     else:
-                        line[x] = eye.source.colour(block_row, block_col)
+                        line[x] = tuple(colour[c] if mask[c] else line[x][c] for c in range(3))
             runs, start = [], 0
             for x in range(1, w + 1):
                 if x == w or line[x] != line[start]:
