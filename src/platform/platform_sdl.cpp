@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 
 #include "gfx_opengl.h"
+#include "gl.h"
 #include "platform/keymap.h"
 
 #define SDL_MAIN_HANDLED
@@ -19,6 +20,23 @@ SDL_GLContext context = nullptr;
 bool video_ready = false;
 bool mode_changed = false;
 
+// However the process ends, the context and window go before the display
+// connection: Mesa's software renderer can otherwise hang joining its
+// threads while the connection closes under a live context.
+void shut_down_video() {
+    if (context) {
+        glFinish();
+        SDL_GL_MakeCurrent(window, nullptr);
+        SDL_GL_DeleteContext(context);
+        context = nullptr;
+    }
+    if (window) {
+        SDL_DestroyWindow(window);
+        window = nullptr;
+    }
+    SDL_Quit();
+}
+
 bool ensure_video() {
     if (video_ready) return true;
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
@@ -26,7 +44,7 @@ bool ensure_video() {
         std::fprintf(stderr, "SDL: %s\n", SDL_GetError());
         return false;
     }
-    std::atexit(SDL_Quit);
+    std::atexit(shut_down_video);
     video_ready = true;
     return true;
 }
