@@ -15,6 +15,19 @@ std::vector<std::pair<std::string, std::string>> entries_of(const ConfigList& li
     return out;
 }
 
+std::vector<std::string> lines_of(const std::string& bytes) {
+    TempDir dir;
+    write_file("lines", bytes);
+    FILE* file = std::fopen("lines", "rb");
+    std::vector<std::string> lines;
+    while (char* line = read_line(file)) {
+        lines.emplace_back(line);
+        std::free(line);
+    }
+    std::fclose(file);
+    return lines;
+}
+
 ConfigList load_text(const std::string& text) {
     TempDir dir;
     write_file("config.txt", text);
@@ -73,30 +86,14 @@ TEST(DynArray, MirrorFollowsTheBlock) {
 }
 
 TEST(ReadLine, EveryLineEndingEndsExactlyOneLine) {
-    TempDir dir;
     const char bytes[] = "a\r\nb\rc\nd\0e\r\r\nf";
-    write_file("lines", std::string(bytes, sizeof(bytes) - 1));
-    FILE* file = std::fopen("lines", "rb");
-    std::vector<std::string> lines;
-    while (char* line = read_line(file)) {
-        lines.emplace_back(line);
-        std::free(line);
-    }
-    std::fclose(file);
-    EXPECT_EQ(lines, (std::vector<std::string>{"a", "b", "c", "d", "e", "", "f"}));
+    EXPECT_EQ(lines_of(std::string(bytes, sizeof(bytes) - 1)),
+              (std::vector<std::string>{"a", "b", "c", "d", "e", "", "f"}));
 }
 
 TEST(ReadLine, TrailingTerminatorGivesNoExtraLine) {
-    TempDir dir;
-    write_file("lines", "x\n\n");
-    FILE* file = std::fopen("lines", "rb");
-    std::vector<std::string> lines;
-    while (char* line = read_line(file)) {
-        lines.emplace_back(line);
-        std::free(line);
-    }
-    std::fclose(file);
-    EXPECT_EQ(lines, (std::vector<std::string>{"x", ""}));
+    EXPECT_EQ(lines_of("x\n\n"), (std::vector<std::string>{"x", ""}));
+    EXPECT_EQ(lines_of(""), (std::vector<std::string>{}));
 }
 
 TEST(ConfigLoad, TrimsKeysAndValuesAndSkipsLinesWithoutSeparator) {
