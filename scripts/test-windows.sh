@@ -231,4 +231,23 @@ Stereo mode: 2"
 compare_screenshots interlaced "$SLIDE
 Stereo mode: 3"
 
+# --- The acceptance scenarios, with the Windows build as the program ------
+
+log "acceptance scenarios under Wine"
+kill "$XVFB" 2>/dev/null || true
+wait "$XVFB" 2>/dev/null || true
+XVFB=
+WRAPPER=$BUILD/parallaxon-under-wine
+cat >"$WRAPPER" <<EOF
+#!/bin/sh
+# The Windows build under Wine, standing in for the program itself.
+export WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+wine "$EXE"
+status=\$?
+wineserver -w
+exit \$status
+EOF
+chmod +x "$WRAPPER"
+WINDOWS_PROGRAM=1 bash "$ROOT/scripts/acceptance.sh" "$WRAPPER" || fail "acceptance scenarios under Wine"
+
 log "all Windows checks passed"
