@@ -1,4 +1,4 @@
-// Arbitrary bytes as text to draw and measure and as a font specification.
+// Arbitrary bytes as text to draw and measure and as a font name with style modifiers.
 // Input: mode byte, wrap edge, bottom limit, then the text.
 #include "bitmapfonts.h"
 #include "gfx_opengl.h"
@@ -22,7 +22,7 @@ void set_up_once() {
     caption = font_at(0);
 }
 
-// Size escapes and specifications add derived fonts; start every input from
+// Size escapes and font names with modifiers add derived fonts; start every input from
 // the built-in font alone.
 void forget_derived_fonts() {
     font_state.current = nullptr;

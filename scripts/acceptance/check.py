@@ -7,12 +7,12 @@
   check.py onebit PATH                   a valid 1-bit BMP (the slideshow does not show those)
   check.py truncated PATH                a 24-bit header announcing more pixels than follow
   check.py garbage PATH BYTES SEED       random bytes
-  check.py expect SHOT --mode M --left SPEC --right SPEC [--top Y] [--swap]
+  check.py expect SHOT --mode M --left PICTURE --right PICTURE [--top Y] [--swap]
                                          [--offset X,Y] [--filtered] [--size WxH]
   check.py same SHOT SHOT | differ SHOT SHOT
   check.py png SHOT PATH
 
-SPEC: solid:R,G,B | grid:left:WxH | grid:right:WxH | sbs:WxH | unknown
+PICTURE: solid:R,G,B | grid:left:WxH | grid:right:WxH | sbs:WxH | unknown
 
 "expect" computes, for every screen pixel, which eye and which block of that
 eye's picture the stereo mode puts there, and compares it with the screenshot.
@@ -43,13 +43,13 @@ def grid_colour(eye, row, col):
 class Source:
     """What an eye's image holds, in blocks: colour(block_row, block_col)."""
 
-    def __init__(self, spec):
-        self.unknown = spec == "unknown"
+    def __init__(self, picture):
+        self.unknown = picture == "unknown"
         self.rows = self.cols = 1
         self.width = self.height = 64
         if self.unknown:
             return
-        kind, _, rest = spec.partition(":")
+        kind, _, rest = picture.partition(":")
         if kind == "solid":
             self.colour_value = tuple(int(v) for v in rest.split(","))
             self.colour = lambda r, c: self.colour_value
@@ -63,7 +63,7 @@ class Source:
             self.rows, self.cols = GRID, 2 * GRID
             self.colour = lambda r, c: grid_colour("left", r, c) if c < GRID else grid_colour("right", r, c - GRID)
         else:
-            raise SystemExit("unknown picture spec %r" % spec)
+            raise SystemExit("unknown picture %r" % picture)
 
 
 def make_picture(kind, width, height, arg=None):
