@@ -240,11 +240,20 @@ XVFB=
 WRAPPER=$BUILD/parallaxon-under-wine
 cat >"$WRAPPER" <<EOF
 #!/bin/sh
-# The Windows build under Wine, standing in for the program itself.
+# The Windows build under Wine, standing in for the program itself. Now and
+# then Wine refuses the very first window of a new session (CreateWindowEx
+# fails before the program has done anything); that start is tried once more.
 export WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
-wine "$EXE"
-status=\$?
-wineserver -w
+log=\$(mktemp)
+for attempt in 1 2; do
+    wine "$EXE" >"\$log" 2>&1
+    status=\$?
+    wineserver -w
+    [ \$status -eq 1 ] && grep -q "Window Creation Error" "\$log" && [ \$attempt -eq 1 ] || break
+    sleep 1
+done
+cat "\$log"
+rm -f "\$log"
 exit \$status
 EOF
 chmod +x "$WRAPPER"
