@@ -30,7 +30,6 @@ SimpleBitmap gradient(int32_t w, int32_t h) {
 
 void frames(int32_t mode) {
     headless::reset();
-    stereo_interlace_forget_texture();
     font_reset_for_tests();
     fullscreen_offset_x = 1;
     gfx_open_window(1920, 1080, "bench", nullptr);

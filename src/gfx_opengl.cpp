@@ -217,7 +217,16 @@ struct InterlaceTexture {
 InterlaceTexture interlace_texture = {0, 0, 0};
 }  // namespace
 
-void stereo_interlace_forget_texture() { interlace_texture = {0, 0, 0}; }
+void gfx_reset_state() {
+    interlace_texture = {0, 0, 0};
+    screen_width = screen_height = 0;
+    fullscreen_offset_x = fullscreen_offset_y = 0;
+    window_handle = nullptr;
+    std::memset(key_state, 0, sizeof(key_state));
+    std::memset(prev_key_state, 0, sizeof(prev_key_state));
+    quit_requested = 0;
+    minimise_pending = 0;
+}
 
 int32_t interlace_source_row(int32_t height, int32_t parity, int32_t y) {
     return (height - 1 - y) / 2 + (((parity + y) & 1) == 0 ? height / 2 : 0);

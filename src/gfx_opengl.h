@@ -49,8 +49,9 @@ void gfx_end_2d();
 
 // Row interlacing of the two eye halves (stereo mode 3).
 void stereo_interlace(int32_t swap);
-// Forgets the compositor texture; for a new GL context in the same process.
-void stereo_interlace_forget_texture();
+// Back to the state at start-up: no window, no sizes, no keys, no compositor
+// texture; for a new GL context in the same process.
+void gfx_reset_state();
 // The frame row shown at output row y (counted from the window's top) of an
 // interlaced window of the given height and parity.
 int32_t interlace_source_row(int32_t height, int32_t parity, int32_t y);

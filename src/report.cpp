@@ -58,6 +58,17 @@ double select_clock() {
 ReportHandler report_handler = report_default_handler;
 double (*get_seconds)() = select_clock;
 
+void report_reset() {
+    if (report_initialised) {
+        for (uint32_t i = 0; i < report_records.count; ++i)
+            free_message(static_cast<ReportRecord*>(dynarray_at(&report_records, i)));
+        dynarray_free(&report_records);
+    }
+    report_initialised = false;
+    report_handler = report_default_handler;
+    get_seconds = select_clock;
+}
+
 const ReportRecord* report_stack(uint32_t* count) {
     *count = report_initialised ? report_records.count : 0;
     return report_initialised ? static_cast<const ReportRecord*>(report_records.data) : nullptr;

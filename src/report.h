@@ -36,5 +36,7 @@ extern ReportHandler report_handler;
 // Seconds from an arbitrary origin; chooses its reader on the first call.
 extern double (*get_seconds)();
 
+// Back to the state at start-up: no records, the default handler, the clock not chosen.
+void report_reset();
 // For tests: the records of the report stack, bottom first.
 const ReportRecord* report_stack(uint32_t* count);

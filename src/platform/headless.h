@@ -58,7 +58,9 @@ struct State {
 
 State& state();
 
-// Forget every script and record, release any GL context.
+// Forget every script and record, release any GL context, and put the whole
+// process back as it starts: display globals, fonts, compositor texture,
+// texture limit, report stack, clock choice and random generator.
 void reset();
 
 // Read the current colour buffer as top-down RGB rows (3 bytes a pixel).

@@ -2,7 +2,11 @@
 #include "platform/headless.h"
 #include "platform/headless_gl.h"
 
+#include "bitmapfonts.h"
 #include "gfx_opengl.h"
+#include "image.h"
+#include "rand15.h"
+#include "report.h"
 #include "gl.h"
 
 #include <cstdio>
@@ -24,6 +28,11 @@ void reset() {
     headless_gl_destroy();
     delete current_state;
     current_state = new State();
+    gfx_reset_state();
+    font_reset_for_tests();
+    image_set_max_texture_size_for_tests(0);
+    report_reset();
+    rand15_seed(1);
 }
 
 std::vector<uint8_t> read_frame_rgb() {

@@ -1,0 +1,174 @@
+// Whole runs of the slideshow on the headless desktop: a scratch folder, a
+// scripted keyboard, mouse and clock, and every frame read back.
+//
+// Test pictures encode what they are in every pixel: red grows with x, green
+// with y (from the top), blue names the slide and the eye. So one read-back
+// pixel says which slide and eye it shows and where in that picture it looks,
+// and a model of the viewer's screen checks it.
+#pragma once
+
+#include "app/parallaxon.h"
+#include "bmp_files.h"
+#include "gfx_opengl.h"
+#include "platform/headless.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+inline Rgb picture_pixel(int slide, int eye, int w, int h, int x, int y) {
+    return {static_cast<uint8_t>(16 + 224 * (2 * x + 1) / (2 * w)), static_cast<uint8_t>(16 + 224 * (2 * y + 1) / (2 * h)),
+            static_cast<uint8_t>(20 + 20 * slide + 120 * eye)};
+}
+
+inline void write_picture(const std::string& path, int slide, int eye, int w, int h) {
+    write_file(path, bmp24(w, h, [=](int x, int y) { return picture_pixel(slide, eye, w, h, x, y); }));
+}
+
+// What a screen pixel shows: slide 0 for black, -1 for anything else that is
+// no test picture (a caption, a placeholder).
+struct Seen {
+    int slide, eye;
+    double u, v;  // position in the picture, as fractions of its width and height
+};
+
+inline Seen seen_at(const Rgb& c) {
+    if (c.r < 4 && c.g < 4 && c.b < 4) return {0, 0, 0, 0};
+    if (c.r < 12 || c.g < 12 || c.r > 244 || c.g > 244 || c.b < 38 || (c.b - 20) % 20 > 2) return {-1, 0, 0, 0};
+    const int eye = c.b >= 150 ? 1 : 0;
+    return {(c.b - 20 - 120 * eye + 2) / 20, eye, (c.r - 16) / 224.0, (c.g - 16) / 224.0};
+}
+
+// The viewer's screen in each stereo mode: which eye's picture a window pixel
+// should show and where in it. Pictures cover their eye's view, are zoomed
+// about its centre and moved apart by half the offset each.
+struct EyePicture {
+    int w, h;
+    bool side_by_side;  // one picture holding both eyes' views
+};
+struct ScreenModel {
+    int mode, w, h, top;  // top: the window's desktop row
+    bool swap;
+    EyePicture eyes[2];
+    double zoom, offset_x, offset_y;
+
+    // False where no picture is drawn (black) or the answer is too close to an edge to tell.
+    bool expect(int px, int py, Seen* out, bool* black) const {
+        const double x = px + 0.5, y = py + 0.5;
+        int first = 0, last = 1;
+        if (mode == 3) first = last = ((py + top) % 2 == 0) != swap ? 1 : 0;
+        bool found = false, unsure = false;
+        for (int eye = first; eye <= last; ++eye) {
+            int vpx = 0, vpy = 0, vpw = w, vph = h;  // the eye's viewport, rows counted from the top
+            int vw = w, vh = h;                      // the size its picture is laid out in
+            if (mode == 2 || mode == 4) vpx = (w * eye) / 2, vpw = w / 2, vw = mode == 4 ? w / 2 : w;
+            if (mode == 1 || mode == 5) vpy = h - (h * eye) / 2 - h / 2, vph = h / 2, vh = mode == 5 ? h / 2 : h;
+            if (x < vpx || x > vpx + vpw || y < vpy || y > vpy + vph) continue;
+            if (x < vpx + 2 || x > vpx + vpw - 2 || y < vpy + 2 || y > vpy + vph - 2) unsure = true;
+            const double vx = (x - vpx) * vw / vpw, vy = (y - vpy) * vh / vph;
+            const EyePicture& p = eyes[eye];
+            const double s = std::fmax(double(vw) / p.w, double(vh) / p.h), qw = p.w * s * zoom, qh = p.h * s * zoom;
+            const double cx = vw / 2 + offset_x * (eye - 0.5) * qw, cy = vh / 2 + offset_y * (eye - 0.5) * qh;
+            double u = (vx - (cx - qw / 2)) / qw, v = (vy - (cy - qh / 2)) / qh;
+            const double margin_u = 2.0 / (p.side_by_side ? p.w / 2 : p.w) + 3.0 * vw / vpw / qw;
+            const double margin_v = 2.0 / p.h + 3.0 * vh / vph / qh;
+            if (u < -margin_u || u > 1 + margin_u || v < -margin_v || v > 1 + margin_v) continue;
+            if (u < margin_u || u > 1 - margin_u || v < margin_v || v > 1 - margin_v) unsure = true;
+            // Both eyes take their texture range from the left picture and the right one's texture.
+            auto pow2 = [](int n) { int p2 = 1; while (p2 < n) p2 *= 2; return double(p2); };
+            u *= eyes[0].w / pow2(eyes[1].w) * pow2(p.w) / p.w;
+            v = 1 - (1 - v) * (eyes[0].h / pow2(eyes[1].h) * pow2(p.h) / p.h);
+            if (u > 1 - margin_u || v < margin_v) unsure = true;
+            *out = {0, eye, u, v};
+            found = true;
+        }
+        *black = !found && !unsure;
+        return found && !unsure;
+    }
+};
+
+// Checks a grid of pixels of a frame against the model; returns the number
+// of pixels checked and adds a failure for each that is wrong.
+inline int check_frame(const std::vector<uint8_t>& rgb, const ScreenModel& m, int slide, int rows_from = 0,
+                       int rows_to = -1) {
+    if (rows_to < 0) rows_to = m.h;
+    int checked = 0, failures = 0;
+    for (int py = rows_from + 1; py < rows_to; py += 7)
+        for (int px = 1; px < m.w; px += 13) {
+            Seen want{}, got = seen_at(pixel_at(rgb, m.w, px, py));
+            bool black = false;
+            const bool sure = m.expect(px, py, &want, &black);
+            if (!sure && !black) continue;
+            ++checked;
+            const EyePicture& p = m.eyes[want.eye];
+            const double tol_u = 1.5 / (p.side_by_side ? p.w / 2 : p.w), tol_v = 1.5 / p.h;
+            const bool ok = black ? got.slide == 0
+                                  : got.slide == slide && got.eye == want.eye && std::fabs(got.u - want.u) < tol_u &&
+                                        std::fabs(got.v - want.v) < tol_v;
+            if (!ok && ++failures <= 5)
+                ADD_FAILURE() << "mode " << m.mode << " pixel (" << px << "," << py << ") " << pixel_at(rgb, m.w, px, py) << " shows slide " << got.slide
+                              << " eye " << got.eye << " at " << got.u << "," << got.v << "; expected "
+                              << (black ? "black" : "slide " + std::to_string(slide) + " eye " +
+                                                        std::to_string(want.eye) + " at " + std::to_string(want.u) +
+                                                        "," + std::to_string(want.v));
+        }
+    return checked;
+}
+
+class Show : public testing::Test {
+public:
+    void SetUp() override {
+        headless::reset();
+        desktop(1366, 768);
+        script.clear();
+        frames.clear();
+    }
+    void TearDown() override { headless::reset(); }
+
+    static void desktop(int32_t w, int32_t h) {
+        headless::State& s = headless::state();
+        s.primary_w = s.virtual_w = w;
+        s.primary_h = s.virtual_h = h;
+        s.monitors = {{0, 0, w, h}};
+    }
+    // An action at pump k, which takes the key snapshot that frame k reads.
+    void at(int pump, std::function<void(headless::State&)> action) {
+        auto& slot = script[pump];
+        slot = [first = slot, action](headless::State& s) {
+            if (first) first(s);
+            action(s);
+        };
+    }
+    // The key is down for frames from..to-1.
+    void hold(uint8_t vk, int from, int to) {
+        at(from, [vk](headless::State& s) { s.keys[vk] = 0x80; });
+        at(to, [vk](headless::State& s) { s.keys[vk] = 0; });
+    }
+    void press(uint8_t vk, int frame) { hold(vk, frame, frame + 1); }
+    // Runs app_main; Esc goes down at pump `frames` unless the show ends first.
+    int run(int frames) {
+        headless::State& s = headless::state();
+        s.on_pump = [this, frames](int pump) {
+            headless::State& st = headless::state();
+            if (pump == frames) st.keys[VK_KEY_ESCAPE] = 0x80;
+            auto it = script.find(pump);
+            if (it != script.end()) it->second(st);
+        };
+        s.on_swap = [this](int) { this->frames.push_back(headless::read_frame_rgb()); };
+        return app_main("", nullptr);
+    }
+    // The slide each frame shows at the centre of the window.
+    std::vector<int> slides_shown() const {
+        std::vector<int> shown;
+        for (const auto& f : frames) shown.push_back(seen_at(pixel_at(f, screen_width, screen_width / 2, screen_height / 2)).slide);
+        return shown;
+    }
+
+    TempDir dir;
+    std::map<int, std::function<void(headless::State&)>> script;
+    std::vector<std::vector<uint8_t>> frames;
+};

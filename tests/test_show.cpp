@@ -1,0 +1,249 @@
+// Whole shows on the headless desktop: every stereo mode, the keys, the clock,
+// the random order, offset editing, screenshots and what config.txt keeps.
+#include "show.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+namespace {
+
+const char* const DESCRIPTIVE =
+    "Resolution (XxY, 'auto', 'span', 'display N' or 'span N,M...'): auto\n"
+    "Stereo mode (0=none,1=top/bottom,2=side-by-side,3=interlace,4=two screen SBS,5=two screen vertical,"
+    "6-8=coloured): 0\n"
+    "Swap stereo (Y/N): N\n";
+
+// Frames of a quarter second (a slide of "Slide time: 1" lasts four) on a
+// small desktop, for tests of order and timing.
+void quarter_second_frames() {
+    headless::state().frame_ticks = 250000;
+    Show::desktop(200, 150);
+}
+
+std::string slides(int count, int w = 32, int h = 24) {
+    std::string config;
+    for (int n = 1; n <= count; ++n) {
+        const std::string l = "l" + std::to_string(n) + ".bmp", r = "r" + std::to_string(n) + ".bmp";
+        write_picture(l, n, 0, w, h);
+        write_picture(r, n, 1, w, h);
+        config += "Left image: " + l + "\nRight image: " + r + "\n";
+    }
+    return config;
+}
+
+int count_pixels(const std::vector<uint8_t>& rgb, int w, int x0, int y0, int x1, int y1, bool white) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) {
+            const Rgb c = pixel_at(rgb, w, x, y);
+            n += white ? (c.r == 255 && c.g == 255 && c.b == 255) : (c.r < 4 && c.g < 4 && c.b < 4);
+        }
+    return n;
+}
+
+struct ModeCase {
+    int mode;
+    bool swap;
+    int top, w, h;
+    bool side_by_side;
+};
+
+}  // namespace
+
+// Each eye's picture lands in its own part of the window, upright, at its own
+// proportions, zoomed and moved apart by the offset; the caption lies on top.
+TEST_F(Show, EveryStereoModeShowsEachEyeWhereItBelongs) {
+    const ModeCase cases[] = {
+        {0, false, 0, 1366, 768, false}, {1, false, 0, 1366, 768, false}, {1, false, 0, 1365, 767, false},
+        {2, false, 0, 1366, 768, false}, {2, false, 0, 1366, 768, true},  {3, false, 0, 1366, 768, false},
+        {3, true, 0, 1366, 768, false},  {3, false, 1, 1366, 768, false}, {4, false, 0, 1366, 768, false},
+        {5, false, 0, 1366, 768, false},
+    };
+    for (const ModeCase& c : cases) {
+        SCOPED_TRACE("mode " + std::to_string(c.mode) + (c.swap ? " swapped" : "") + " top " + std::to_string(c.top) +
+                     (c.side_by_side ? " side-by-side" : ""));
+        TearDown();
+        SetUp();
+        desktop(c.w, c.h);
+        headless::state().frame_ticks = 1250000;  // frame 2 is halfway through the zoom
+        EyePicture eyes[2] = {{160, 120, false}, {160, 120, false}};
+        std::string pictures = "Left image: left.bmp\nRight image: right.bmp\n";
+        if (c.side_by_side) {
+            eyes[0] = eyes[1] = {320, 120, true};
+            write_file("pair.bmp", bmp24(320, 120, [](int x, int y) {
+                           return picture_pixel(1, x / 160, 160, 120, x % 160, y);
+                       }));
+            pictures = "Left image: pair.bmp\nRight image: pair.bmp\n";
+        } else {
+            write_picture("left.bmp", 1, 0, 160, 120);
+            write_picture("right.bmp", 1, 1, 160, 120);
+        }
+        write_file("config.txt", pictures + "Stereo offset: 0.04,0.02\nCaption: Hello there$y=0.9\n"
+                                 "Slide time: 4\nSlide pause before zoom: 1\nStereo mode: " + std::to_string(c.mode) +
+                                 "\nSwap stereo: " + (c.swap ? "Y" : "N") + "\nFullscreen offset: 0," +
+                                 std::to_string(c.top) + "\n");
+        ASSERT_EQ(run(3), 0);
+        ASSERT_EQ(frames.size(), 3u);
+        const int caption_top = static_cast<int>(0.9 * c.h);
+        for (int f : {0, 2}) {
+            const double zoom = f == 0 ? 1.0 : std::pow(1.75, 0.5);
+            ScreenModel model{c.mode, c.w, c.h, c.top, c.swap, {eyes[0], eyes[1]}, zoom, 0.04, 0.02};
+            EXPECT_GT(check_frame(frames[f], model, 1, 0, caption_top - 2), 500);
+        }
+        // White letters with a black outline, inside the middle three quarters.
+        EXPECT_GT(count_pixels(frames[2], c.w, c.w / 8, caption_top, 7 * c.w / 8, c.h, true), 100);
+        EXPECT_GT(count_pixels(frames[2], c.w, c.w / 8, caption_top, 7 * c.w / 8, c.h, false), 100);
+        EXPECT_EQ(count_pixels(frames[2], c.w, 0, caption_top, c.w / 8 - 2, c.h, true), 0);
+    }
+}
+
+// P, the arrows and the clock, frame by frame, in file order.
+TEST_F(Show, ArrowsPauseAndTheClockStepThroughTheSlides) {
+    quarter_second_frames();
+    write_file("config.txt", "My show\n" + slides(3) + "Slide time: 1\n");
+    press(VK_KEY_LEFT, 1);      // at the first slide: nothing
+    press(VK_KEY_RIGHT, 2);     // slide 2, its clock from 0
+    press('P', 4);              // paused
+    press(VK_KEY_RIGHT, 7);     // slide 3, still paused
+    hold(VK_KEY_RIGHT, 9, 11);  // at the last slide: nothing
+    press('P', 12);             // the clock runs on without a jump; at 1 s it wraps to slide 1
+    press(VK_KEY_RIGHT, 17);
+    hold(VK_KEY_LEFT, 19, 20);  // Left and Right together: slide 2 again, its clock from 0
+    hold(VK_KEY_RIGHT, 19, 20);
+    ASSERT_EQ(run(24), 0);
+    EXPECT_EQ(slides_shown(), (std::vector<int>{1, 1, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3, 1,  //
+                                                1, 2, 2, 2, 2, 2, 2, 3}));
+    EXPECT_EQ(read_file("config.txt"), text_mode(slides(3) + "Slide time: 1\n" + DESCRIPTIVE));
+}
+
+// A seeded random show: each next slide drawn among the first N (a number
+// beyond the file's slides shows black), drawn again once when it repeats.
+TEST_F(Show, RandomOrderDrawsAmongTheFirstN) {
+    quarter_second_frames();
+    headless::state().ticks = 4242;  // the seed
+    write_file("config.txt", slides(3) + "Slide time: 0.25\nRandomise: 4\n");
+    ASSERT_EQ(run(16), 0);
+    const std::vector<int> shown = slides_shown();
+    EXPECT_EQ(shown, (std::vector<int>{3, 1, 3, 1, 3, 1, 0, 1, 0, 1, 0, 3, 0, 2, 1, 2}));
+}
+
+// The offset follows the mouse while Shift is held, measured in the left
+// image's pixels, reaches both eyes, is kept by the next slide that has no
+// offset of its own, and is saved.
+TEST_F(Show, ShiftAndTheMouseMoveTheEyesApart) {
+    write_picture("left.bmp", 1, 0, 160, 120);
+    write_picture("right.bmp", 1, 1, 200, 150);
+    write_picture("left2.bmp", 2, 0, 160, 120);
+    write_picture("right2.bmp", 2, 1, 200, 150);
+    write_file("config.txt", "Stereo mode: 2\nSlide time: 100\nLeft image: left.bmp\nRight image: right.bmp\n"
+                             "Left image: left2.bmp\nRight image: right2.bmp\n");
+    hold(VK_KEY_SHIFT, 1, 6);
+    for (int pump = 2; pump <= 4; ++pump) at(pump, [](headless::State& s) { s.cursor_x += 4, s.cursor_y += 9; });
+    hold(VK_KEY_CONTROL, 5, 6);
+    at(5, [](headless::State& s) { s.cursor_y += 6; });
+    press(VK_KEY_RIGHT, 7);
+    ASSERT_EQ(run(9), 0);
+    EXPECT_EQ(headless::state().cursor_moves.front(), (std::pair<int32_t, int32_t>{683, 384}));
+    const EyePicture eyes[2] = {{160, 120, false}, {200, 150, false}};
+    EXPECT_GT(check_frame(frames[0], {2, 1366, 768, 0, false, {eyes[0], eyes[1]}, 1, 0, 0}, 1), 500);
+    EXPECT_GT(check_frame(frames[4], {2, 1366, 768, 0, false, {eyes[0], eyes[1]}, 1, 0.075, 0}, 1), 500);
+    EXPECT_GT(check_frame(frames[6], {2, 1366, 768, 0, false, {eyes[0], eyes[1]}, 1, 0.075, 0.05}, 1), 500);
+    EXPECT_GT(check_frame(frames[8], {2, 1366, 768, 0, false, {eyes[0], eyes[1]}, 1, 0.075, 0.05}, 2), 500);
+    const std::string saved = read_file("config.txt");
+    EXPECT_NE(saved.find(text_mode("Swap stereo (Y/N): N\nStereo offset: 0.075,0.05\n")), std::string::npos) << saved;
+}
+
+// Only timed changes count towards "Slides to show"; the show then ends at
+// once with status 0 and leaves config.txt as it was.
+TEST_F(Show, SlidesToShowEndsTheProcessWithoutWriting) {
+    quarter_second_frames();
+    static std::string original;
+    original = slides(3) + "Slide time: 1\nSlides to show: 2\nA comment\n";
+    write_file("config.txt", original);
+    press(VK_KEY_RIGHT, 1);
+    EXPECT_EXIT(
+        {
+            std::atexit([] {
+                if (read_file("config.txt") != original || headless::state().swaps != 9) std::_Exit(3);
+            });
+            run(100);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
+// Ctrl+S saves exactly the finished frame as a bottom-up BGR file with padded rows.
+TEST_F(Show, CtrlSSavesTheFrameAsShown) {
+    write_file("config.txt", slides(1, 64, 48) + "Stereo mode: 2\nCaption: Snap$y=0.5\n");
+    hold(VK_KEY_CONTROL, 2, 5);
+    hold('S', 3, 5);
+    ASSERT_EQ(run(6), 0);
+    std::string shot;
+    for (const auto& entry : std::filesystem::directory_iterator("."))
+        if (entry.path().extension() == ".bmp" && entry.path().filename().string().rfind("3dimage_", 0) == 0)
+            shot = read_file(entry.path().string());
+    ASSERT_EQ(shot.size(), 54u + 4100u * 768u);
+    EXPECT_EQ(headless::state().commands.size(), 1u);
+    const std::vector<uint8_t>& frame = frames[3];
+    int mismatches = 0;
+    for (int y = 0; y < 768; ++y)
+        for (int x = 0; x < 1366; ++x) {
+            const uint8_t* p = reinterpret_cast<const uint8_t*>(&shot[54 + (767 - y) * 4100 + 3 * x]);
+            const Rgb c = pixel_at(frame, 1366, x, y);
+            mismatches += p[0] != c.b || p[1] != c.g || p[2] != c.r;
+        }
+    EXPECT_EQ(mismatches, 0);
+}
+
+// How a show ends decides what config.txt keeps.
+TEST_F(Show, EndsAndWhatConfigTxtKeeps) {
+    struct Case {
+        const char* name;
+        const char* config;  // nullptr: no file
+        std::function<void(Show&)> script;
+        int status, swaps;
+        const char* saved;   // nullptr: the file as it was
+    } cases[] = {
+        {"Esc on an empty file", "", nullptr, 0, 3, DESCRIPTIVE},
+        {"no file", nullptr, nullptr, 0, 3, DESCRIPTIVE},
+        {"Q held", "Note\nSlide time: 9\n", [](Show& t) { t.hold('Q', 2, 3); }, 0, 2,
+         "Slide time: 9\nResolution (XxY, 'auto', 'span', 'display N' or 'span N,M...'): auto\n"
+         "Stereo mode (0=none,1=top/bottom,2=side-by-side,3=interlace,4=two screen SBS,5=two screen vertical,"
+         "6-8=coloured): 0\nSwap stereo (Y/N): N\n"},
+        {"window closed", "Stereo mode: 2\n",
+         [](Show& t) { t.at(1, [](headless::State& s) { s.close_window = true; }); }, 0, 1,
+         "Stereo mode: 2\nResolution (XxY, 'auto', 'span', 'display N' or 'span N,M...'): auto\n"
+         "Stereo mode (0=none,1=top/bottom,2=side-by-side,3=interlace,4=two screen SBS,5=two screen vertical,"
+         "6-8=coloured): 0\nSwap stereo (Y/N): N\n"},
+        {"zero-sized window", "Note\nResolution: 800x0\n", nullptr, 0, 0, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        script.clear();
+        frames.clear();
+        if (c.config) write_file("config.txt", c.config);
+        if (c.script) c.script(*this);
+        EXPECT_EQ(run(3), c.status);
+        EXPECT_EQ(headless::state().swaps, c.swaps);
+        EXPECT_EQ(read_file("config.txt"), c.saved ? text_mode(c.saved) : std::string(c.config));
+        std::filesystem::remove("config.txt");
+    }
+}
+
+// Alt+Tab minimises the window until it is iconic; meanwhile it is not put on top.
+TEST_F(Show, AltTabMinimisesTheWindow) {
+    desktop(200, 150);
+    write_file("config.txt", "");
+    hold(VK_KEY_MENU, 2, 3);
+    hold(VK_KEY_TAB, 2, 3);
+    at(5, [](headless::State& s) { s.iconic = true; });
+    at(7, [](headless::State& s) { s.iconic = false; });
+    ASSERT_EQ(run(8), 0);
+    const headless::State& s = headless::state();
+    EXPECT_EQ(s.minimise_calls, 3);  // pumps 2, 3 and 4, until the window is iconic
+    EXPECT_EQ(s.topmost_calls, 5);   // pumps 0 to 2, 7 and 8: not while minimising
+    EXPECT_EQ(s.hide_cursor_calls, 1);
+    EXPECT_EQ(s.title, "Parallaxon [Qorvath 2014-15]");
+}
