@@ -1,365 +1,258 @@
-// Font store: palette, packing, the font texture and its mipmaps, the built-in font.
-#include "test_fonts_support.h"
-
+// Fonts: the store and its texture, specifications and the cache of derived
+// fonts, text layout, blend modes and the caption.
+#include "bitmapfonts.h"
 #include "gl.h"
+#include "show.h"
 
-#include <cstdio>
 #include <cstring>
-
-#ifdef _WIN32
-#include <io.h>
-#define dup2 _dup2
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
+struct GlyphData {
+    std::vector<uint8_t> bytes;
+    GlyphData& glyph(uint8_t w, uint8_t h, uint8_t index = 15) { return pixels(w, h, std::vector<uint8_t>(w * h, index)); }
+    GlyphData& pixels(uint8_t w, uint8_t h, const std::vector<uint8_t>& indices) {
+        bytes.push_back(w), bytes.push_back(h);
+        bytes.insert(bytes.end(), indices.begin(), indices.end());
+        return *this;
+    }
+    GlyphData& empty(int count) {
+        for (int i = 0; i < count; ++i) glyph(0, 0);
+        return *this;
+    }
+    void load(const char* name) const { font_load_glyph_data(bytes.data(), bytes.size(), name); }
+};
+
 struct Texel {
-    uint8_t r, g, b, a;
+    int r, g, b, a;
     bool operator==(const Texel& o) const { return r == o.r && g == o.g && b == o.b && a == o.a; }
 };
-std::ostream& operator<<(std::ostream& os, const Texel& t) {
-    return os << "(" << int(t.r) << "," << int(t.g) << "," << int(t.b) << "," << int(t.a) << ")";
+
+// Texel (x, y) of a level of a font texture, or {-1} beyond it.
+Texel texel(uint32_t texture, int level, int x, int y) {
+    glBindTexture(GL_TEXTURE_2D, texture);
+    GLint w = 0, h = 0;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &w);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_HEIGHT, &h);
+    if (x >= w || y >= h) return {-1, -1, -1, -1};
+    std::vector<uint8_t> rgba(static_cast<size_t>(w) * h * 4);
+    glGetTexImage(GL_TEXTURE_2D, level, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    const uint8_t* p = &rgba[(static_cast<size_t>(y) * w + x) * 4];
+    return {p[0], p[1], p[2], p[3]};
 }
 
-struct Level {
-    GLint width = 0, height = 0;
-    std::vector<uint8_t> texels;
-    Texel at(int x, int y) const {
-        const uint8_t* p = &texels[(static_cast<size_t>(y) * width + x) * 4];
-        return {p[0], p[1], p[2], p[3]};
+class Fonts : public testing::Test {
+protected:
+    void SetUp() override {
+        headless::reset();
+        headless::make_gl_context(200, 100);
+        screen_width = 200, screen_height = 100;
+    }
+    void TearDown() override { headless::reset(); }
+    static BitmapFont* caption() {
+        font_load_glyph_data(caption_glyph_data, caption_glyph_data_length, "caption");
+        return font_at(font_count() - 1);
     }
 };
-
-Level read_level(GLuint texture, int level) {
-    Level l;
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &l.width);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_HEIGHT, &l.height);
-    if (l.width > 0 && l.height > 0) {
-        l.texels.resize(static_cast<size_t>(l.width) * l.height * 4);
-        glGetTexImage(GL_TEXTURE_2D, level, GL_RGBA, GL_UNSIGNED_BYTE, l.texels.data());
-    }
-    return l;
-}
-
-GlyphPacking pack(const std::vector<uint8_t>& data, uint32_t limit) {
-    std::vector<GlyphPacking> store(1);
-    pack_glyphs(data.data(), data.size(), limit, &store[0]);
-    return store[0];
-}
 
 }  // namespace
 
-TEST(FontPalette, StandardColours) {
-    float r[256], g[256], b[256];
-    build_standard_palette(r, g, b);
-    auto rgb = [&](int i) { return std::vector<float>{r[i], g[i], b[i]}; };
-    EXPECT_EQ(rgb(0), (std::vector<float>{0, 0, 0}));
-    EXPECT_EQ(rgb(4), (std::vector<float>{0.5f, 0, 0}));
-    EXPECT_EQ(rgb(7), (std::vector<float>{0.5f, 0.5f, 0.5f}));
-    EXPECT_EQ(rgb(8), (std::vector<float>{0.25f, 0.25f, 0.25f}));
-    EXPECT_EQ(rgb(9), (std::vector<float>{0, 0, 1}));
-    EXPECT_EQ(rgb(14), (std::vector<float>{1, 1, 0}));
-    EXPECT_EQ(rgb(15), (std::vector<float>{1, 1, 1}));
-    EXPECT_EQ(r[16], 0.0f);
-    EXPECT_FLOAT_EQ(r[27], 11 * 0.04347826f);
-    EXPECT_FLOAT_EQ(g[39], 1.0f);
-    EXPECT_EQ(rgb(40), (std::vector<float>{0, 0, 0}));
-    EXPECT_EQ(rgb(41), (std::vector<float>{0.2f, 0, 0}));
-    EXPECT_EQ(rgb(46), (std::vector<float>{0, 0.2f, 0}));
-    EXPECT_EQ(rgb(76), (std::vector<float>{0, 0, 0.2f}));
-    EXPECT_EQ(rgb(255), (std::vector<float>{1, 1, 1}));
-}
-
-TEST(FontPacking, EmptyDataGivesOneTexel) {
-    const GlyphPacking p = pack({}, 2048);
-    EXPECT_EQ(p.records, 0u);
-    EXPECT_EQ(p.cell_height, 1u);
-    EXPECT_EQ(p.gap, 0u);
-    EXPECT_EQ(p.texture_width, 1u);
-    EXPECT_EQ(p.texture_height, 1u);
-    EXPECT_EQ(p.glyph_x[511], 0u);
-    EXPECT_EQ(p.glyph_width[0], 0u);
-}
-
-TEST(FontPacking, GlyphsSitLeftToRightWithTheGap) {
-    // Cell 12, gap 3; an empty record still moves the cursor by the gap.
-    const GlyphPacking p = pack(GlyphData().glyph(10, 8).glyph(0, 0).glyph(6, 12).bytes, 2048);
-    EXPECT_EQ(p.records, 3u);
-    EXPECT_EQ(p.cell_height, 12u);
-    EXPECT_EQ(p.gap, 3u);
-    EXPECT_EQ(p.glyph_x[0], 0u);
-    EXPECT_EQ(p.glyph_x[1], 13u);
-    EXPECT_EQ(p.glyph_x[2], 16u);
-    EXPECT_EQ(p.glyph_x[3], 25u);  // beyond the data: the cursor, width 0
-    EXPECT_EQ(p.glyph_x[511], 25u);
-    EXPECT_EQ(p.glyph_width[2], 6u);
-    EXPECT_EQ(p.glyph_width[3], 0u);
-    EXPECT_EQ(p.texture_width, 32u);   // 16 + 6 = 22
-    EXPECT_EQ(p.texture_height, 16u);  // 0 + 12
-}
-
-TEST(FontPacking, RowBreakCountsTheGap) {
-    // 13 + 6 = 19 fits a limit of 20, but 13 + 6 + 3 does not.
-    const GlyphPacking p = pack(GlyphData().glyph(10, 12).glyph(6, 12).glyph(4, 12).bytes, 20);
-    EXPECT_EQ(p.glyph_x[1], 0u);
-    EXPECT_EQ(p.glyph_y[1], 15u);
-    EXPECT_EQ(p.glyph_x[2], 9u);
-    EXPECT_EQ(p.glyph_y[2], 15u);
-    EXPECT_EQ(p.glyph_y[3], 15u);
-    EXPECT_EQ(p.texture_width, 16u);
-    EXPECT_EQ(p.texture_height, 32u);  // 15 + 12
-}
-
-TEST(FontPacking, CutRecordsAreAbsent) {
-    std::vector<uint8_t> data = GlyphData().glyph(4, 2).bytes;
-    const std::vector<uint8_t> whole = data;
-    data.insert(data.end(), {3, 3, 15, 15, 15, 15});  // 9 indices promised, 4 present
-    GlyphPacking p = pack(data, 2048);
-    EXPECT_EQ(p.records, 1u);
-    EXPECT_EQ(p.glyph_width[1], 0u);
-    EXPECT_EQ(p.cell_height, 2u);
-
-    data = whole;
-    data.push_back(7);  // a width without its height
-    p = pack(data, 2048);
-    EXPECT_EQ(p.records, 1u);
-    EXPECT_EQ(p.glyph_width[1], 0u);
-}
-
-TEST(FontPacking, AtMost512Records) {
-    GlyphData g;
-    for (int i = 0; i < 600; ++i) g.glyph(1, 1 + (i >= 512) * 9);
-    const GlyphPacking p = pack(g.bytes, 2048);
-    EXPECT_EQ(p.records, 512u);
-    EXPECT_EQ(p.cell_height, 1u);  // the taller records past 512 are not read
-}
-
-TEST(FontPacking, BuiltInFontAtEachLimit) {
-    const std::vector<uint8_t> data(caption_glyph_data, caption_glyph_data + caption_glyph_data_length);
-    EXPECT_EQ(caption_glyph_data_length, 35626u);
-    struct {
-        uint32_t limit, width, height;
-    } cases[] = {{2048, 2048, 64}, {1024, 1024, 128}, {512, 512, 256}, {256, 256, 512}};
-    for (const auto& c : cases) {
-        const GlyphPacking p = pack(data, c.limit);
-        EXPECT_EQ(p.records, 256u);
-        EXPECT_EQ(p.cell_height, 20u);
-        EXPECT_EQ(p.gap, 5u);
-        EXPECT_EQ(p.texture_width, c.width) << c.limit;
-        EXPECT_EQ(p.texture_height, c.height) << c.limit;
-    }
-}
-
-TEST(FontMipmaps, ReduceRoundsAndClamps) {
-    // 2 x 2 to 1 x 1: (a + b + c + d + 2) >> 2 per channel.
-    std::vector<uint8_t> px = {0, 255, 10, 255, 1, 255, 10, 255, 2, 255, 10, 0, 3, 254, 11, 0};
-    int32_t w = 2, h = 2;
-    mipmap_reduce(&w, &h, px.data());
-    EXPECT_EQ(w, 1);
-    EXPECT_EQ(h, 1);
-    EXPECT_EQ(std::vector<uint8_t>(px.begin(), px.begin() + 4), (std::vector<uint8_t>{2, 255, 10, 128}));
-
-    // One texel tall: each of the two existing texels counts twice.
-    px = {0, 0, 0, 0, 3, 3, 3, 3, 100, 0, 0, 0, 101, 0, 0, 0};
-    w = 4, h = 1;
-    mipmap_reduce(&w, &h, px.data());
-    EXPECT_EQ(w, 2);
-    EXPECT_EQ(h, 1);
-    EXPECT_EQ(std::vector<uint8_t>(px.begin(), px.begin() + 8), (std::vector<uint8_t>{2, 2, 2, 2, 101, 0, 0, 0}));
-
-    // One texel wide.
-    px = {9, 9, 9, 9, 0, 0, 0, 0, 40, 0, 0, 0, 40, 0, 0, 0};
-    w = 1, h = 4;
-    mipmap_reduce(&w, &h, px.data());
-    EXPECT_EQ(w, 1);
-    EXPECT_EQ(h, 2);
-    EXPECT_EQ(std::vector<uint8_t>(px.begin(), px.begin() + 8), (std::vector<uint8_t>{5, 5, 5, 5, 40, 0, 0, 0}));
-}
-
-TEST(FontEnhance, BrightnessTable) {
-    uint8_t t[256];
-    build_enhance_table(t);
-    EXPECT_EQ(t[0], 0);
-    EXPECT_EQ(t[1], 27);
-    EXPECT_EQ(t[94], 171);
-    EXPECT_EQ(t[122], 190);
-    EXPECT_EQ(t[128], 193);
-    EXPECT_EQ(t[187], 225);
-    EXPECT_EQ(t[255], 255);
-}
-
-TEST_F(FontTest, MipmapLevelsUploadedDownToOneTexel) {
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    std::vector<uint8_t> px(4 * 2 * 4, 0);
-    for (int i = 0; i < 4; ++i) px[i * 4] = static_cast<uint8_t>(i * 40);  // top row reds 0, 40, 80, 120
-    build_mipmaps(4, 2, px.data());
-
-    const Level l1 = read_level(texture, 1), l2 = read_level(texture, 2), l3 = read_level(texture, 3);
-    EXPECT_EQ(l1.width, 2);
-    EXPECT_EQ(l1.height, 1);
-    EXPECT_EQ(l1.at(0, 0), (Texel{10, 0, 0, 0}));  // (0 + 40 + 0 + 0 + 2) >> 2
-    EXPECT_EQ(l1.at(1, 0), (Texel{50, 0, 0, 0}));  // (80 + 120 + 2) >> 2
-    EXPECT_EQ(l2.width, 1);
-    EXPECT_EQ(l2.height, 1);
-    EXPECT_EQ(l2.at(0, 0), (Texel{30, 0, 0, 0}));  // (10 + 50 + 10 + 50 + 2) >> 2
-    EXPECT_EQ(l3.width, 0);
-}
-
-TEST_F(FontTest, GlyphTexelsUseThePaletteTimes255_9) {
-    GlyphData().pixels(6, 2, {0, 7, 8, 15, 16, 27, 39, 41, 46, 76, 255, 12}).load("palette");
-    BitmapFont* font = find("palette");
-    ASSERT_NE(font, nullptr);
-    const Level l0 = read_level(font->texture, 0);
-    ASSERT_EQ(l0.width, 8);
-    ASSERT_EQ(l0.height, 2);
-    EXPECT_EQ(l0.at(0, 0), (Texel{0, 0, 0, 255}));
-    EXPECT_EQ(l0.at(1, 0), (Texel{127, 127, 127, 255}));
-    EXPECT_EQ(l0.at(2, 0), (Texel{63, 63, 63, 255}));
-    EXPECT_EQ(l0.at(3, 0), (Texel{255, 255, 255, 255}));
-    EXPECT_EQ(l0.at(4, 0), (Texel{0, 0, 0, 255}));
-    EXPECT_EQ(l0.at(5, 0), (Texel{122, 122, 122, 255}));
-    EXPECT_EQ(l0.at(0, 1), (Texel{255, 255, 255, 255}));
-    EXPECT_EQ(l0.at(1, 1), (Texel{51, 0, 0, 255}));
-    EXPECT_EQ(l0.at(2, 1), (Texel{0, 51, 0, 255}));
-    EXPECT_EQ(l0.at(3, 1), (Texel{0, 0, 51, 255}));
-    EXPECT_EQ(l0.at(4, 1), (Texel{0, 0, 0, 0}));
-    EXPECT_EQ(l0.at(5, 1), (Texel{255, 0, 0, 255}));
-    EXPECT_EQ(l0.at(6, 0), (Texel{0, 0, 0, 0}));  // texture columns beyond the glyph
-}
-
-TEST_F(FontTest, ZeroLengthDataMakesOneTransparentTexel) {
-    font_load_glyph_data(nullptr, 0, "nothing");
-    BitmapFont* font = find("nothing");
-    ASSERT_NE(font, nullptr);
-    EXPECT_EQ(font->cell_height, 1);
-    EXPECT_EQ(font->widest, 0);
-    EXPECT_EQ(font->ref_width, 1);
-    EXPECT_EQ(font->texture_width, 1u);
-    EXPECT_EQ(font->texture_height, 1u);
-    EXPECT_EQ(read_level(font->texture, 0).at(0, 0), (Texel{0, 0, 0, 0}));
-    EXPECT_EQ(read_level(font->texture, 1).width, 0);
-}
-
-TEST_F(FontTest, DigitsAndHighSlotsKeepContrastInSmallLevels) {
-    // Cell 8 and gap 2: with slots 0 to 47 empty, slot 48 starts at column 96
-    // and the same image in slot 58 at column 128. Left half: white over grey
-    // rows; right part transparent.
-    std::vector<uint8_t> image(12 * 8, 255);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 4; ++x) image[y * 12 + x] = y < 4 ? 15 : 27;
-    GlyphData g;
-    g.empty(48).pixels(12, 8, image).empty(9).pixels(12, 8, image).load("digits");
-    BitmapFont* font = find("digits");
-    ASSERT_NE(font, nullptr);
-    ASSERT_EQ(font->glyph_x[48], 96u);
-    ASSERT_EQ(font->glyph_x[58], 128u);
-
-    uint8_t t[256];
-    build_enhance_table(t);
-    // Level 1: the area's largest byte is an alpha of 255, so grey 122 becomes T[122].
-    const Level l1 = read_level(font->texture, 1);
-    EXPECT_EQ(l1.at(48, 0), (Texel{255, 255, 255, 255}));
-    EXPECT_EQ(l1.at(48, 2), (Texel{t[122], t[122], t[122], 255}));
-    EXPECT_EQ(l1.at(50, 2), (Texel{0, 0, 0, 0}));
-    EXPECT_EQ(l1.at(64, 2), (Texel{122, 122, 122, 255}));  // slot 58 is left alone
-    // Level 3 averages from the unmodified level 2: (255 + 122 + 2) >> 2 = 94
-    // and alpha 128, then stretched by 255.4 / 128.
-    const Level l3 = read_level(font->texture, 3);
-    EXPECT_EQ(l3.at(12, 0), (Texel{t[187], t[187], t[187], 255}));
-    EXPECT_EQ(l3.at(16, 0), (Texel{94, 94, 94, 128}));
-}
-
-TEST_F(FontTest, EnhancedSlotsAreTheDigitsAnd256To383) {
-    // Grey 122 glyphs at even columns: level 1 keeps 122 or becomes T[122] = 190.
-    GlyphData g;
-    g.empty(47);
-    for (int slot = 47; slot <= 58; ++slot) g.glyph(4, 8, 27);
-    g.empty(256 - 59).glyph(4, 8, 27).empty(383 - 257).glyph(4, 8, 27).glyph(4, 8, 27).load("grey");
-    BitmapFont* font = find("grey");
-    ASSERT_NE(font, nullptr);
-    const Level l1 = read_level(font->texture, 1);
-    for (int slot : {47, 48, 52, 57, 58, 256, 383, 384}) {
-        const bool enhanced = (slot >= 48 && slot <= 57) || (slot >= 256 && slot <= 383);
-        const uint8_t grey = enhanced ? 190 : 122;
-        EXPECT_EQ(l1.at(font->glyph_x[slot] / 2, 0), (Texel{grey, grey, grey, 255})) << slot;
-    }
-}
-
-TEST_F(FontTest, BuiltInFont) {
-    load_builtin();
-    ASSERT_EQ(font_count(), 1u);
-    BitmapFont* font = font_at(0);
+// The built-in font is packed into one texture no wider than 2048 texels,
+// with its whole mipmap chain; palette indices become colours and alpha.
+TEST_F(Fonts, GlyphDataBecomesOneTextureWithItsMipmaps) {
+    BitmapFont* font = caption();
     EXPECT_STREQ(font->name, "caption");
     EXPECT_EQ(font_state.current, font);
-    EXPECT_EQ(font->texture_width, 2048u);  // Mesa's 16384 capped at 2048
+    EXPECT_EQ(font->texture_width, 2048u);
     EXPECT_EQ(font->texture_height, 64u);
     EXPECT_EQ(font->cell_height, 20);
-    EXPECT_EQ(font->widest, 20);
-    EXPECT_EQ(font->glyph_width[67], 12u);
-    EXPECT_EQ(font->ref_width, 13);
-    EXPECT_EQ(font->glyph_width[32], 4u);
-    EXPECT_EQ(font->glyph_width[0], 0u);
-    EXPECT_EQ(font->glyph_width[256], 0u);
-    const FontStyle own{font, 1.0f, 1.0f, 0.0f, 0.0f, 512, 0};
-    EXPECT_EQ(std::memcmp(&font->style, &own, sizeof own), 0);
-    EXPECT_EQ(std::memcmp(&font_state.current_style, &own, sizeof own), 0);
-    EXPECT_EQ(font_state.current_widest, 20);
-    EXPECT_EQ(font_state.current_cell_height, 20);
-    EXPECT_EQ(font_state.current_ref_width, 13);
-    EXPECT_EQ(read_level(font->texture, 11).width, 1);
-    EXPECT_EQ(read_level(font->texture, 11).height, 1);
-    EXPECT_EQ(read_level(font->texture, 12).width, 0);
+    EXPECT_EQ(font->ref_width, 13);  // 'C' plus one
+    EXPECT_EQ(texel(font->texture, 11, 0, 0).a >= 0, true);
+    EXPECT_EQ(texel(font->texture, 12, 0, 0).a, -1);
+    for (auto [limit, width, height] : {std::tuple{1024, 1024u, 128u}, {512, 512u, 256u}}) {
+        font_state.max_texture_size_override = limit;
+        EXPECT_EQ(caption()->texture_width, width);
+        EXPECT_EQ(font_at(font_count() - 1)->texture_height, height);
+    }
+
+    // Indices: black, grey, quarter grey, white, 16 (black), 27 (grey 122), then
+    // white, red, green, blue, transparent and yellow.
+    GlyphData().pixels(6, 2, {0, 7, 8, 15, 16, 27, 39, 41, 46, 76, 255, 12}).load("palette");
+    const uint32_t t = font_at(font_count() - 1)->texture;
+    const Texel want[] = {{0, 0, 0, 255},   {127, 127, 127, 255}, {63, 63, 63, 255}, {255, 255, 255, 255},
+                          {0, 0, 0, 255},   {122, 122, 122, 255}, {255, 255, 255, 255}, {51, 0, 0, 255},
+                          {0, 51, 0, 255},  {0, 0, 51, 255},      {0, 0, 0, 0},      {255, 0, 0, 255}};
+    for (int i = 0; i < 12; ++i) EXPECT_EQ(texel(t, 0, i % 6, i / 6), want[i]) << i;
+    EXPECT_EQ(texel(t, 0, 6, 0), (Texel{0, 0, 0, 0}));
+    EXPECT_EQ(texel(t, 1, 0, 0), (Texel{108, 96, 96, 255}));  // rounded 2 x 2 means
 }
 
-TEST_F(FontTest, PackingLimitFollowsTheGlLimitUpTo2048) {
-    font_state.max_texture_size_override = 1024;
-    load_builtin();
-    EXPECT_EQ(font_at(0)->texture_width, 1024u);
-    EXPECT_EQ(font_at(0)->texture_height, 128u);
-
-    use_context(64, 64);
-    font_state.max_texture_size_override = 4096;
-    load_builtin();
-    EXPECT_EQ(font_at(0)->texture_width, 2048u);
-    EXPECT_EQ(font_at(0)->texture_height, 64u);
-}
-
-TEST_F(FontTest, SecondFontLeavesTheCurrentOne) {
-    load_builtin();
-    GlyphData().glyph(3, 3).load("other");
-    EXPECT_EQ(font_count(), 2u);
-    EXPECT_STREQ(font_state.current->name, "caption");
-}
-
-using FontDeathTest = FontTest;
-
-TEST_F(FontDeathTest, TooTallTextureIsFatal) {
-    EXPECT_EXIT(
-        {
-            std::fflush(stdout);
-            dup2(2, 1);
-            font_state.max_texture_size_override = 256;
-            load_builtin();
-        },
-        testing::ExitedWithCode(1), "Font 'caption' required texture of size 256x512 but GL_MAX_TEXTURE_SIZE=256");
-}
-
-TEST_F(FontDeathTest, ReportShowsTheUncappedLimit) {
-    // One 255 x 255 glyph sets cell 255 and gap 63: six 255-wide glyphs a row.
+// A font texture taller than the limit cannot be made: the report names the limit.
+TEST_F(Fonts, TooTallTextureIsFatal) {
     GlyphData g;
-    g.glyph(255, 255);
-    for (int i = 1; i < 512; ++i) g.glyph(255, 0);
-    EXPECT_EXIT(
-        {
-            std::fflush(stdout);
-            dup2(2, 1);
-            font_state.max_texture_size_override = 4096;
-            g.load("big");
-        },
-        testing::ExitedWithCode(1), "Font 'big' required texture of size 2048x32768 but GL_MAX_TEXTURE_SIZE=4096");
+    for (int i = 0; i < 256; ++i) g.glyph(20, 200);
+    font_state.max_texture_size_override = 256;
+    EXPECT_EXIT(g.load("tall"), testing::ExitedWithCode(1), "");
+}
+
+// Specifications: a font name, then modifiers that scale, embolden and slant it.
+TEST_F(Fonts, SpecificationsScaleEmboldenAndSlant) {
+    BitmapFont* base = caption();
+    const struct {
+        const char* spec;
+        float width, height, skew, boldness;
+    } cases[] = {
+        {"caption", 1, 1, 0, 0},          {"CaPtIoN:scale=150%", 1.5f, 1.5f, 0, 0},
+        {"caption:size=40px", 2, 2, 0, 0}, {"caption:scale=2:scale=10px", 0.5f, 0.5f, 0, 0},
+        {"caption:width=3:width=50%", 1.5f, 1, 0, 0}, {"caption:height=10px", 1, 0.5f, 0, 0},
+        {"caption:scale=2:big", 3, 3, 0, 0}, {"caption:small", 0.6666667f, 0.6666667f, 0, 0},
+        {"caption:scale=x2", 0, 0, 0, 0},  {"caption:bold", 1.1f, 1, 0, 0.05f},
+        {"caption:black", 1.2f, 1, 0, 0.08f}, {"caption:boldness=4px", 1, 1, 0, 0.2f},
+        {"caption:bold:boldness=0.5", 1.1f, 1, 0, 0.55f}, {"caption:italic", 1, 1, 0.4f, 0},
+        {"caption:angle=0.25:italic", 1, 1, 0.65f, 0}, {"caption:italic:skew=30\xB0", 1, 1, 0.57735026f, 0},
+        {"caption:skew=4px\xB0", 1, 1, 0.2f, 0},  {"caption:scale=30\xB0", 30, 30, 0, 0},
+        {"caption:bold:italic:scale=3:normal", 1, 1, 0, 0}, {"caption: scale=2", 1, 1, 0, 0},
+        {"caption:wobble=3", 1, 1, 0, 0},  {"caption::scale=2=3", 2, 2, 0, 0},
+        {"nosuch:scale=3", 3, 3, 0, 0},
+    };
+    for (const auto& c : cases) {
+        const FontStyle s = font_parse_spec(c.spec);
+        EXPECT_EQ(s.base, base) << c.spec;
+        EXPECT_FLOAT_EQ(s.width_scale, c.width) << c.spec;
+        EXPECT_FLOAT_EQ(s.height_scale, c.height) << c.spec;
+        EXPECT_FLOAT_EQ(s.skew, c.skew) << c.spec;
+        EXPECT_FLOAT_EQ(s.boldness, c.boldness) << c.spec;
+    }
+}
+
+// Derived fonts share the base's texture and tables, are found again by
+// their score, and survive the deletion of their base.
+TEST_F(Fonts, DerivedFontsAreCachedAndShareTheTexture) {
+    BitmapFont* base = caption();
+    EXPECT_STREQ(font_derive(base, 1.5f, 1.0f, 0.3f, 0.05f)->name, "caption:width=1.5:boldness=0.05:skew=0.3");
+    font_use_spec("caption:scale=2");
+    BitmapFont* twice = font_state.current;
+    EXPECT_STREQ(twice->name, "caption:width=2:height=2");
+    EXPECT_EQ(twice->texture, base->texture);
+    EXPECT_EQ(std::memcmp(twice->glyph_x, base->glyph_x, sizeof base->glyph_x), 0);
+    EXPECT_EQ(font_state.current_cell_height, 40);
+    EXPECT_EQ(font_count(), 3u);
+    font_use_spec("caption:width=2:height=2");  // found by name: nothing new
+    font_use_spec("caption:scale=2.001");       // close enough: the same font, the style as asked
+    EXPECT_EQ(font_state.current, twice);
+    EXPECT_FLOAT_EQ(font_state.current_style.width_scale, 2.001f);
+    EXPECT_EQ(font_count(), 3u);
+    EXPECT_DOUBLE_EQ(font_score(base, base, 1, 1, 0, 0.0078125f), 1.0 - 0.390625);
+    EXPECT_DOUBLE_EQ(font_score(base, twice, 1, 1, 0, 0), -1000.0);
+    font_use_spec("caption");
+    EXPECT_EQ(font_state.current, base);
+
+    BitmapFont* copy = font_clone(base);
+    EXPECT_STREQ(copy->name, "caption");
+    const uint32_t texture = base->texture;
+    font_delete(base);
+    EXPECT_TRUE(glIsTexture(texture));  // still the copy's and the derived fonts'
+    for (uint32_t i = 0; i < font_count(); ++i) EXPECT_NE(font_at(i)->style.base, base);
+}
+
+// Layout: glyph quads by position and slot, for a test font whose glyphs are
+// 5 wide (advance 6), space 3 (advance 4), 'C' 9, cell 10, line step 11.
+TEST_F(Fonts, TextLaysOutWrapsAndFollowsItsEscapes) {
+    GlyphData g;
+    for (int c = 0; c < 256; ++c) c == 32 ? g.glyph(3, 0) : c == 'C' ? g.glyph(9, 10) : g.glyph(5, 10);
+    g.empty(44).glyph(7, 10).load("t");
+    std::vector<std::string> quads;
+    font_state.quad_hook = [&](const TextQuad& q) {
+        quads.push_back(std::to_string(q.slot) + "@" + std::to_string(int(q.x0)) + "," + std::to_string(int(q.y0)));
+    };
+    const struct {
+        std::string text;
+        float left, top, right, bottom, y;
+        std::string quads;
+    } cases[] = {
+        {"ab", 10, 20, 0, 0, 20, "97@10,20 98@16,20"},
+        {"a\nb", 10, 20, 0, 0, 31, "97@10,20 98@10,31"},
+        {"a\n\n\nb", 0, 20, 0, 25, 53, "97@0,20 98@0,53"},                    // new lines ignore the bottom
+        {"aa aa aa", 0, 0, 30, 0, 11, "97@0,0 97@6,0 97@16,0 97@22,0 97@0,11 97@6,11"},
+        {"aa aa aa", 0, 0, 30, 10, 11, "97@0,0 97@6,0 97@16,0 97@22,0"},      // the wrap would start below the bottom
+        {"aaaaaaaa", 0, 0, 20, 0, 22, "97@0,0 97@6,0 97@12,0 97@18,0 97@0,11 97@6,11 97@12,11 97@18,11"},
+        {"aaaa b", 0, 0, 20, 0, 11, "97@0,0 97@6,0 97@12,0 97@18,0 98@0,11"},
+        {"\x01\x1F\xE9 C", 0, 0, 0, 0, 0, "1@0,0 31@6,0 233@12,0 67@22,0"},  // control bytes are glyphs too
+        {std::string("\x02\x01\x2C" "a\x02\x00\x0A" "b", 9), 0, 0, 0, 0, 11, "300@0,0 97@8,0 98@0,11"},
+        {"a\x02\x01", 0, 4, 0, 0, 4, "97@0,4"},                               // escapes cut short end the text
+        {std::string("\x05\x01\x00\x00\xC8\x42" "aa bb", 11), 10, 0, 120, 0, 11, "97@100,0 97@106,0 98@10,11 98@16,11"},
+        {std::string("a\x05\x02\x00\x02\x00\x00" "bb", 9), 0, 0, 0, 0, 0, "97@0,0 98@6,0 98@19,0"},  // size 2
+        {std::string("\x05\x02\x00\x01\x00\x01" "a\x05\x02\x00\x01\x00\x00" "b", 14), 0, 50, 0, 0, 50,
+         "97@0,40 98@6,50"},                                                   // baseline shift and back
+    };
+    for (const auto& c : cases) {
+        quads.clear();
+        text_begin();
+        const float y = text_draw_bytes(c.left, c.top, c.right, c.bottom, reinterpret_cast<const uint8_t*>(c.text.data()),
+                                        c.text.size(), 0xFFFFFF);
+        text_end();
+        std::string got;
+        for (const std::string& q : quads) got += (got.empty() ? "" : " ") + q;
+        EXPECT_EQ(got, c.quads) << c.text;
+        EXPECT_EQ(y, c.y) << c.text;
+    }
+    EXPECT_EQ(text_line_width("a b\ncd"), 15);
+    EXPECT_EQ(text_line_width("a\x02\x01\x2C" "b"), 11);
+    font_use_spec("t:width=1.5");
+    EXPECT_EQ(text_line_width("ab"), 19);
+}
+
+// Blend modes over grey 128 for the white, grey 122 and transparent columns
+// of a glyph; drawing leaves the GL state as it found it.
+TEST_F(Fonts, BlendModesAndTheStateTheyLeave) {
+    GlyphData g;
+    std::vector<uint8_t> stripes;
+    for (int y = 0; y < 10; ++y) stripes.insert(stripes.end(), {15, 15, 27, 255, 255});
+    for (int c = 0; c < 256; ++c) c == 'T' ? g.pixels(5, 10, stripes) : g.glyph(5, 10);
+    g.load("t");
+    const struct {
+        int mode;
+        uint32_t colour;
+        int white, grey, clear;  // red channel of each column
+    } cases[] = {{1, 0xFFFFFF, 255, 122, 0}, {2, 0x000000, 0, 0, 128}, {3, 0xFFFFFF, 255, 189, 128},
+                 {4, 0xFF0000, 255, 122, 128}, {9, 0xFFFFFF, 128, 128, 128}};
+    GLint depth_before = 0, depth_after = 0;
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth_before);
+    glColor3f(0.25f, 0.5f, 0.75f);
+    for (const auto& c : cases) {
+        glClearColor(128 / 255.0f, 128 / 255.0f, 128 / 255.0f, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glBlendFunc(GL_ZERO, GL_ONE);
+        text_set_blend_mode(c.mode);
+        text_begin();
+        text_draw(10, 10, 0, 0, "T", c.colour);
+        text_end();
+        const std::vector<uint8_t> frame = headless::read_frame_rgb();
+        EXPECT_NEAR(pixel_at(frame, 200, 10, 15).r, c.white, 1) << c.mode;
+        EXPECT_NEAR(pixel_at(frame, 200, 12, 15).r, c.grey, 1) << c.mode;
+        EXPECT_NEAR(pixel_at(frame, 200, 13, 15).r, c.clear, 1) << c.mode;
+        EXPECT_EQ(pixel_at(frame, 200, 30, 15).r, 128) << c.mode;
+    }
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth_after);
+    EXPECT_EQ(depth_after, depth_before);
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+// The caption's size follows the screen height: the nearest whole scale of
+// the font to 3 % of it, at least 1.
+TEST_F(Fonts, CaptionScaleFollowsTheScreenHeight) {
+    caption();
+    const struct {
+        int height;
+        const char* font;
+    } cases[] = {{1080, "caption:width=2:height=2"}, {2000, "caption:width=3:height=3"}, {100, "caption"}};
+    for (const auto& c : cases) {
+        screen_width = 1920, screen_height = c.height;
+        char text[] = "Hi";
+        draw_caption(Caption{0, 0, text, 240, 0, 1680, 0.03f});
+        EXPECT_STREQ(font_state.current->name, c.font) << c.height;
+        EXPECT_EQ(font_state.blend_mode, 3);
+    }
 }

@@ -1,14 +1,8 @@
+// Reports, fatal ends and the program clock.
 #include "report.h"
+#include "show.h"
 
-#include "platform/headless.h"
-#include "test_files.h"
-
-#include <gtest/gtest.h>
-
-#include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <string>
 
 #ifdef _WIN32
 #include <io.h>
@@ -20,177 +14,121 @@
 
 namespace {
 
-// Death tests match on standard error; the fatal text goes to standard output.
+// Death tests match on standard error; reports go to standard output.
 void stdout_to_stderr() {
     std::fflush(stdout);
     dup2(fileno(stderr), fileno(stdout));
 }
 
-uint32_t stack_size() {
-    uint32_t count = 0;
-    report_stack(&count);
-    return count;
-}
-
-const ReportRecord& top() {
+std::vector<std::string> stack_messages() {
     uint32_t count = 0;
     const ReportRecord* records = report_stack(&count);
-    return records[count - 1];
+    std::vector<std::string> out;
+    for (uint32_t i = 0; i < count; ++i) out.push_back(records[i].message ? records[i].message : "-");
+    return out;
 }
 
-// Answers console questions from the given text.
-class StdinFrom {
-public:
-    explicit StdinFrom(const std::string& text) {
-        write_file("answer.txt", text);
-        saved_ = std::freopen("answer.txt", "r", stdin) != nullptr;
-    }
-    bool ok() const { return saved_; }
-
-private:
-    TempDir dir_;
-    bool saved_;
+class Report : public testing::Test {
+protected:
+    void SetUp() override { headless::reset(); }
+    void TearDown() override { headless::reset(); }
 };
 
 }  // namespace
 
-TEST(Report, SectionsPrintBeginMessageAndEndAgain) {
-    report_inner("test", 1, REPORT_MESSAGE, "root", 0);
-    const uint32_t before = stack_size();
+// Sections nest and print their message at both ends; warnings and questions
+// leave the level's record alone; copied messages are the report's own.
+TEST_F(Report, SectionsMessagesWarningsAndQuestions) {
+    char buffer[32];
+    std::strcpy(buffer, "A");
     testing::internal::CaptureStdout();
-    report_inner("test", 2, REPORT_BEGIN, "A", 0);
-    EXPECT_EQ(stack_size(), before + 1);
-    report_inner("test", 3, REPORT_MESSAGE, "B", 0);
+    report_inner("test", 1, REPORT_BEGIN, buffer, 1);
+    std::strcpy(buffer, "overwritten");
+    report_inner("test", 2, REPORT_MESSAGE, "B", 0);
+    EXPECT_EQ(stack_messages(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(report_inner("test", 3, REPORT_WARNING, "careful", 0), 0);
     report_inner("test", 4, REPORT_END, nullptr, 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "A\nB\nA\n");
-    EXPECT_EQ(stack_size(), before);
-    EXPECT_EQ(top().type, 0);
-    EXPECT_EQ(top().message, nullptr);
+    ReportRecord progress{};
+    progress.type = REPORT_PROGRESS, progress.message = "Loading", progress.value = 3, progress.total = 8;
+    report_default_handler(&progress);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "A\nB\nA\nLoading [3/8]\n");
+    EXPECT_EQ(stack_messages(), (std::vector<std::string>{"-"}));
+
+    TempDir dir;
+    for (auto [answer, expected] : {std::pair<std::string, int>{"yes\n", 1}, {"no\n", 0}, {"\n", 0},
+                                    {std::string(5000, 'y') + "\n", 1}}) {
+        write_file("answer.txt", answer);
+        ASSERT_NE(std::freopen("answer.txt", "r", stdin), nullptr);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(report_inner("test", 5, REPORT_QUESTION, "Continue?", 0), expected) << answer.substr(0, 8);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Continue? (Y/N) ");
+        EXPECT_EQ(stack_messages(), (std::vector<std::string>{"-"}));
+    }
 }
 
-TEST(Report, DefaultHandlerPrintsProgressFigures) {
-    ReportRecord record{};
-    record.type = REPORT_PROGRESS;
-    record.message = "Loading";
-    record.value = 3;
-    record.total = 8;
+// Every fatal end prints its tagged message, waits 2.5 s and ends with status 1.
+TEST_F(Report, FatalReportsEndTheProcess) {
+    ReportRecord fatal{};
+    fatal.type = REPORT_FATAL, fatal.message = "Window Creation Error.";
     testing::internal::CaptureStdout();
-    report_default_handler(&record);
-    record.total = 0;
-    report_default_handler(&record);
-    record.value = 0;
-    record.message = nullptr;
-    report_default_handler(&record);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Loading [3/8]\nLoading [3]\n\n");
-}
-
-TEST(Report, FatalPrintsTaggedMessageAndWaits) {
-    headless::reset();
-    ReportRecord record{};
-    record.type = REPORT_FATAL;
-    record.message = "Window Creation Error.";
-    testing::internal::CaptureStdout();
-    report_default_handler(&record);
+    report_default_handler(&fatal);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "\n[FATAL ERROR] Window Creation Error.\n");
     EXPECT_EQ(headless::state().slept_ms, 2500u);
+
+    const std::pair<std::function<void()>, const char*> ends[] = {
+        {[] { report_inner("t", 1, 4, "x", 0); }, "Unknown ReportType in report_inner"},
+        {[] { report_inner("t", 1, 0, "x", 0); }, "Unknown ReportType in report_inner"},
+        {[] {
+             report_inner("t", 1, REPORT_BEGIN, "outer", 0);
+             report_inner("t", 2, REPORT_END, nullptr, 0);
+             report_inner("t", 3, REPORT_END, nullptr, 0);
+         },
+         "outer\nouter\n\n\\[FATAL ERROR\\] Trying to pop empty stack in report_inner"},
+        {[] { headless::state().fail_step = PLAT_CREATE_REGISTER_CLASS, gfx_open_window(0, 0, "t", nullptr); },
+         "\\[FATAL ERROR\\] Failed To Register The Window Class."},
+        {[] { headless::state().fail_step = PLAT_CREATE_WINDOW, gfx_open_window(0, 0, "t", nullptr); },
+         "\\[FATAL ERROR\\] Window Creation Error."},
+        {[] { headless::state().fail_step = PLAT_CREATE_CHOOSE_FORMAT, gfx_open_window(0, 0, "t", nullptr); },
+         "\\[FATAL ERROR\\] Can't Find A Suitable PixelFormat."},
+        {[] { headless::state().fail_step = PLAT_CREATE_SET_FORMAT, gfx_open_window(0, 0, "t", nullptr); },
+         "\\[FATAL ERROR\\] Can't Set The PixelFormat."},
+        {[] { headless::state().fail_step = PLAT_CREATE_CONTEXT, gfx_open_window(0, 0, "t", nullptr); },
+         "\\[FATAL ERROR\\] Can't Create A GL Rendering Context."},
+        {[] { headless::state().fail_step = PLAT_CREATE_MAKE_CURRENT, gfx_open_window(0, 0, "t", nullptr); },
+         "\\[FATAL ERROR\\] Can't activate GLRC."},
+    };
+    for (const auto& [action, message] : ends)
+        EXPECT_EXIT((stdout_to_stderr(), action()), testing::ExitedWithCode(1), message) << message;
 }
 
-TEST(ReportDeathTest, FatalEndsWithStatusOne) {
-    EXPECT_EXIT(
-        {
-            stdout_to_stderr();
-            report_inner("gfx_opengl", 583, REPORT_FATAL, "Window Creation Error.", 0);
-        },
-        testing::ExitedWithCode(1), "\n\\[FATAL ERROR\\] Window Creation Error.\n");
+// The clock reads the performance counter, or the tick count without one.
+TEST_F(Report, ClockReadsTheCounterOrTheTicks) {
+    headless::state().frequency = 1000, headless::state().counter = 2500;
+    EXPECT_EQ(get_seconds(), 2.5);
+    headless::state().counter = 4000;
+    EXPECT_EQ(get_seconds(), 4.0);
+    headless::reset();
+    headless::state().has_performance_counter = false;
+    headless::state().ticks = 4294967295u;
+    EXPECT_NEAR(get_seconds(), 4294967.295, 1e-6);
+    headless::state().ticks = 16;
+    EXPECT_NEAR(get_seconds(), 0.016, 1e-12);
 }
 
-TEST(ReportDeathTest, UnknownTypesAreFatal) {
-    for (int type : {0, 4, 8, -1}) {
-        EXPECT_EXIT(
-            {
-                stdout_to_stderr();
-                report_inner("test", 1, type, "x", 0);
-            },
-            testing::ExitedWithCode(1), "Unknown ReportType in report_inner")
-            << type;
-    }
-}
-
-TEST(ReportDeathTest, UnbalancedEndIsFatal) {
-    EXPECT_EXIT(
-        {
-            stdout_to_stderr();
-            report_inner("test", 1, REPORT_BEGIN, "outer", 0);
-            report_inner("test", 2, REPORT_BEGIN, "inner", 0);
-            report_inner("test", 3, REPORT_END, nullptr, 0);
-            report_inner("test", 4, REPORT_END, nullptr, 0);
-            report_inner("test", 5, REPORT_END, nullptr, 0);
-        },
-        testing::ExitedWithCode(1), "outer\ninner\ninner\nouter\n\n\\[FATAL ERROR\\] Trying to pop empty stack");
-}
-
-TEST(Report, WarningPrintsNothingAndLeavesTheStack) {
-    report_inner("test", 1, REPORT_MESSAGE, "level message", 0);
-    const uint32_t before = stack_size();
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(report_inner("test", 2, REPORT_WARNING, "careful", 1), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(stack_size(), before);
-    EXPECT_STREQ(top().message, "level message");
-}
-
-TEST(Report, QuestionsAnswerFromTheFirstCharacter) {
-    report_inner("test", 1, REPORT_MESSAGE, "kept", 0);
-    const uint32_t before = stack_size();
-    for (auto [answer, expected] : {std::pair<std::string, int>{"yes\n", 1}, {"Y", 1}, {"no\n", 0}, {"\n", 0},
-                                    {std::string(5000, 'y') + "\n", 1}, {std::string(3000, 'n'), 0}}) {
-        StdinFrom input(answer);
-        ASSERT_TRUE(input.ok());
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(report_inner("test", 2, REPORT_QUESTION, "Continue?", 0), expected) << answer.substr(0, 8);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Continue? (Y/N) ");
-        EXPECT_EQ(stack_size(), before);
-        EXPECT_STREQ(top().message, "kept");
-    }
-}
-
-TEST(Report, CopiedMessagesSurviveTheCallersBuffer) {
-    char buffer[32];
-    std::strcpy(buffer, "first text");
-    testing::internal::CaptureStdout();
-    report_inner("test", 7, REPORT_MESSAGE, buffer, 1);
-    testing::internal::GetCapturedStdout();
-    std::strcpy(buffer, "overwritten");
-    EXPECT_STREQ(top().message, "first text");
-    EXPECT_EQ(top().owns_message, 1);
-    EXPECT_EQ(top().line, 7);
-    EXPECT_STREQ(top().file, "test");
-}
-
-TEST(ClockDeathTest, CounterReaderIsChosenWhenAvailable) {
-    EXPECT_EXIT(
-        {
-            headless::reset();
-            headless::state().frequency = 1000;
-            headless::state().counter = 2500;
-            double first = get_seconds();
-            headless::state().counter = 4000;
-            double second = get_seconds();
-            std::exit(first == 2.5 && second == 4.0 ? 0 : 1);
-        },
-        testing::ExitedWithCode(0), "");
-}
-
-TEST(ClockDeathTest, TickReaderWithoutACounter) {
-    EXPECT_EXIT(
-        {
-            headless::reset();
-            headless::state().has_performance_counter = false;
-            headless::state().ticks = 4294967295u;
-            double first = get_seconds();
-            headless::state().ticks = 16;
-            double wrapped = get_seconds();
-            std::exit(std::fabs(first - 4294967.295) < 1e-6 && std::fabs(wrapped - 0.016) < 1e-12 ? 0 : 1);
-        },
-        testing::ExitedWithCode(0), "");
+// The window's own messages: a close releases the context and restores the
+// display mode; the quit message ends the pump before any key snapshot.
+TEST_F(Show, CloseAndQuitEndThePump) {
+    ASSERT_EQ(gfx_open_window(0, 0, "t", nullptr), 1);
+    headless::state().close_window = true;
+    EXPECT_EQ(gfx_pump_messages(), 1);
+    EXPECT_EQ(headless::state().release_calls, 1);
+    EXPECT_EQ(headless::state().mode_restores, 1);
+    headless::reset();
+    ASSERT_EQ(gfx_open_window(0, 0, "t", nullptr), 1);
+    headless::state().keys['P'] = 0x80;
+    headless::state().quit_message = true;
+    EXPECT_EQ(gfx_pump_messages(), 1);
+    EXPECT_FALSE(key_held('P'));
+    gfx_window_proc(nullptr, PLAT_MSG_SIZE, 0, 0, 0);  // minimised: no height is 1
+    EXPECT_EQ(screen_height, 1);
 }

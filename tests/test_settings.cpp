@@ -1,232 +1,160 @@
-#include "settings.h"
-
-#include "test_files.h"
-
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
+// config.txt: reading, lookups, typed values, the documented defaults, the
+// rewrite, and the display settings with the window they choose.
+#include "display_settings.h"
+#include "show.h"
 
 namespace {
 
-std::vector<std::pair<std::string, std::string>> entries_of(const ConfigList& list) {
-    std::vector<std::pair<std::string, std::string>> out;
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+Entries entries_of(const ConfigList& list) {
+    Entries out;
     for (uint32_t i = 0; i < list.count; ++i) out.emplace_back(config_entry(&list, i)->key, config_entry(&list, i)->value);
     return out;
 }
 
-std::vector<std::string> lines_of(const std::string& bytes) {
+struct Loaded {
     TempDir dir;
-    write_file("lines", bytes);
-    FILE* file = std::fopen("lines", "rb");
-    std::vector<std::string> lines;
-    while (char* line = read_line(file)) {
-        lines.emplace_back(line);
-        std::free(line);
+    ConfigList list;
+    explicit Loaded(const std::string& text) {
+        write_file("config.txt", text);
+        list = config_load("config.txt", ':');
     }
-    std::fclose(file);
-    return lines;
-}
-
-ConfigList load_text(const std::string& text) {
-    TempDir dir;
-    write_file("config.txt", text);
-    return config_load("config.txt", ':');
-}
+    ~Loaded() { config_free(&list); }
+};
 
 }  // namespace
 
-TEST(DynArray, GrowsByAQuarterWhenFull) {
+TEST(Settings, LinesBecomeTrimmedEntriesWhateverTheLineEnds) {
+    for (const std::string& ends : {std::string("\n"), std::string("\r\n"), std::string("\r"), std::string(1, '\0')}) {
+        std::string text = "  Slide time :  7.5  |A comment line||Empty:|:no key|Two: a:b|\tTabbed\t:\tin  side\t";
+        for (size_t at; (at = text.find('|')) != std::string::npos;) text.replace(at, 1, ends);
+        Loaded f(text);
+        EXPECT_EQ(entries_of(f.list),
+                  (Entries{{"Slide time", "7.5"}, {"Empty", ""}, {"", "no key"}, {"Two", "a:b"}, {"Tabbed", "in  side"}}));
+    }
+    EXPECT_EQ(Loaded("").list.count, 0u);
+    TempDir dir;
+    EXPECT_EQ(config_load("missing.txt", ':').count, 0u);
+}
+
+TEST(Settings, LookupsTypedValuesAndDocumentedDefaults) {
+    Loaded f("Slide time (s): 4\nslide time: 6\nSlide time (s): 5\nRandomise: 0\nRandomise: 1\nResolution: 800x600\n"
+             "Left image: a.bmp\nleft image (slide 2): c.bmp\nI1: -42abc\nI2: words\nI3: 99999999999\n"
+             "R1: 2.5e1x\nR2: .5\nR3: inf\nR4: 0x10\nY1: Yes\nY2: true\nY3: 1\nN1: on\nN2:\nSwap stereo: Y\n");
+    ConfigList* l = &f.list;
+    EXPECT_STREQ(find_setting(l, "Slide time"), "6");  // shortest key, then the last
+    EXPECT_EQ(config_get_int(l, "Randomise"), 1);
+    EXPECT_STREQ(find_setting(l, "Resol"), "800x600");
+    EXPECT_EQ(find_setting(l, "Resolutions"), nullptr);
+    EXPECT_STREQ(find_nth_entry(l, "Left image", 2)->value, "c.bmp");
+    EXPECT_EQ(find_nth_entry(l, "Left image", 3), nullptr);
+    EXPECT_EQ(find_nth_entry(l, "Left image", 0), nullptr);
+    const std::pair<const char*, int> ints[] = {{"I1", -42}, {"I2", 0}, {"I3", 2147483647}, {"Missing", 0}};
+    for (auto [key, value] : ints) EXPECT_EQ(config_get_int(l, key), value) << key;
+    const std::pair<const char*, double> reals[] = {{"R1", 25}, {"R2", 0.5}, {"R3", 0}, {"R4", 0}};
+    for (auto [key, value] : reals) EXPECT_DOUBLE_EQ(config_get_real(l, key), value) << key;
+    for (const char* key : {"Y1", "Y2", "Y3"}) EXPECT_TRUE(config_get_yesno(l, key)) << key;
+    for (const char* key : {"N1", "N2", "Missing"}) EXPECT_FALSE(config_get_yesno(l, key)) << key;
+    const uint32_t before = l->count;
+    config_ensure(l, "Swap stereo (Y/N)", "N");
+    config_ensure(l, "swap STEREO (y/n)", "N");
+    EXPECT_EQ(l->count, before + 1);
+    EXPECT_TRUE(config_get_yesno(l, "Swap stereo"));
+}
+
+// The rewrite: key, colon, one blank, value; comments gone; CR LF on Windows.
+TEST(Settings, SaveWritesEveryEntryAndNothingElse) {
+    Loaded f("Note\nStereo mode:2\n  Caption :  Hi: there \n");
+    config_add(&f.list, "Added", "x");
+    ASSERT_TRUE(config_save(&f.list, "config.txt", ':'));
+    EXPECT_EQ(read_file("config.txt"), text_mode("Stereo mode: 2\nCaption: Hi: there\nAdded: x\n"));
+}
+
+TEST(Settings, DynArrayGrowsByAQuarterAndShrinksBelowSixtyPercent) {
     DynArray array = dynarray_create(sizeof(int));
-    EXPECT_EQ(array.capacity, 1u);
-    EXPECT_EQ(array.min_capacity, 1u);
-    EXPECT_EQ(array.fill_percent, 60.0f);
     std::vector<uint32_t> capacities;
-    for (int i = 0; i < 22; ++i) {
-        dynarray_append(&array, &i);
-        capacities.push_back(array.capacity);
-    }
-    // Capacity after appending the 1st, 2nd, ... element.
-    std::vector<uint32_t> expected = {1, 2, 3, 5, 5, 7, 7, 10, 10, 10, 13, 13, 13, 17, 17, 17, 17, 22, 22, 22, 22, 22};
-    EXPECT_EQ(capacities, expected);
-    for (int i = 0; i < 22; ++i) EXPECT_EQ(*static_cast<int*>(dynarray_at(&array, i)), i);
-    dynarray_free(&array);
-}
-
-TEST(DynArray, RemoveMovesTheLastElementAndShrinksBelowSixtyPercent) {
-    DynArray array = dynarray_create(sizeof(int));
-    for (int i = 0; i < 10; ++i) dynarray_append(&array, &i);
-    ASSERT_EQ(array.capacity, 10u);
+    for (int i = 0; i < 11; ++i) dynarray_append(&array, &i), capacities.push_back(array.capacity);
+    EXPECT_EQ(capacities, (std::vector<uint32_t>{1, 2, 3, 5, 5, 7, 7, 10, 10, 10, 13}));
     dynarray_remove(&array, 2);
-    EXPECT_EQ(array.count, 9u);
-    EXPECT_EQ(*static_cast<int*>(dynarray_at(&array, 2)), 9);
-    EXPECT_EQ(array.capacity, 10u);
-    dynarray_remove(&array, 50);  // out of range: nothing
-    EXPECT_EQ(array.count, 9u);
-    dynarray_remove(&array, 8);
-    dynarray_remove(&array, 7);
-    dynarray_remove(&array, 6);
-    EXPECT_EQ(array.capacity, 10u);  // 6 of 10 is not below 60%
-    dynarray_remove(&array, 5);      // 5 of 10: capacity 5 / 0.8 = 6
-    EXPECT_EQ(array.capacity, 6u);
-    EXPECT_EQ(*static_cast<int*>(dynarray_at(&array, 4)), 4);
+    EXPECT_EQ(*static_cast<int*>(dynarray_at(&array, 2)), 10);  // the last element moves in
+    while (array.count > 7) dynarray_remove(&array, 0);
+    EXPECT_EQ(array.capacity, 8u);  // 7 of 13 is below 60 %: 7 / 0.8
     while (array.count) dynarray_remove(&array, 0);
-    EXPECT_EQ(array.capacity, 1u);  // never below the capacity at creation
+    EXPECT_EQ(array.capacity, 1u);
     dynarray_free(&array);
 }
 
-TEST(DynArray, MirrorFollowsTheBlock) {
-    DynArray array = dynarray_create(sizeof(int));
-    void* seen = nullptr;
-    array.mirror = &seen;
-    for (int i = 0; i < 5; ++i) dynarray_append(&array, &i);
-    EXPECT_EQ(seen, array.data);
-    dynarray_free(&array);
-    EXPECT_EQ(seen, nullptr);
-}
-
-TEST(ReadLine, EveryLineEndingEndsExactlyOneLine) {
-    const char bytes[] = "a\r\nb\rc\nd\0e\r\r\nf";
-    EXPECT_EQ(lines_of(std::string(bytes, sizeof(bytes) - 1)),
-              (std::vector<std::string>{"a", "b", "c", "d", "e", "", "f"}));
-}
-
-TEST(ReadLine, TrailingTerminatorGivesNoExtraLine) {
-    EXPECT_EQ(lines_of("x\n\n"), (std::vector<std::string>{"x", ""}));
-    EXPECT_EQ(lines_of(""), (std::vector<std::string>{}));
-}
-
-TEST(ConfigLoad, TrimsKeysAndValuesAndSkipsLinesWithoutSeparator) {
-    ConfigList list = load_text(
-        "  Slide time :  7.5  \n"
-        "A comment line\n"
-        "\n"
-        "Empty:\n"
-        ":no key\n"
-        "Two: a:b\n"
-        "\tTabbed\t:\tvalue with  inner  spaces\t\n");
-    EXPECT_EQ(entries_of(list), (std::vector<std::pair<std::string, std::string>>{
-                                    {"Slide time", "7.5"},
-                                    {"Empty", ""},
-                                    {"", "no key"},
-                                    {"Two", "a:b"},
-                                    {"Tabbed", "value with  inner  spaces"}}));
-    config_free(&list);
-}
-
-TEST(ConfigLoad, LineEndingsReadIdentically) {
-    ConfigList lf = load_text("A: 1\nB: 2\nC: 3");
-    ConfigList crlf = load_text("A: 1\r\nB: 2\r\nC: 3\r\n");
-    ConfigList cr = load_text("A: 1\rB: 2\rC: 3\r");
-    EXPECT_EQ(entries_of(lf), entries_of(crlf));
-    EXPECT_EQ(entries_of(lf), entries_of(cr));
-    EXPECT_EQ(lf.count, 3u);
-    config_free(&lf);
-    config_free(&crlf);
-    config_free(&cr);
-}
-
-TEST(ConfigLoad, MissingFileGivesEmptyList) {
-    TempDir dir;
-    ConfigList list = config_load("config.txt", ':');
-    EXPECT_EQ(list.count, 0u);
-    config_free(&list);
-}
-
-TEST(FindSetting, ShortestKeyWinsAndLaterEntryWinsTies) {
-    ConfigList list = load_text(
-        "Slide time (s): 4\n"
-        "slide time: 6\n"
-        "Slide time (s): 5\n"
-        "Randomise: 0\n"
-        "Randomise: 1\n"
-        "Resolution: 800x600\n");
-    EXPECT_STREQ(find_setting(&list, "Slide time"), "6");
-    EXPECT_EQ(config_get_int(&list, "Randomise"), 1);
-    EXPECT_STREQ(find_setting(&list, "Resol"), "800x600");
-    EXPECT_EQ(find_setting(&list, "Resolutions"), nullptr);
-    EXPECT_EQ(find_setting(&list, "Caption"), nullptr);
-    config_free(&list);
-}
-
-TEST(FindSetting, PlainKeyOverridesTheDescriptiveOne) {
-    ConfigList list = load_text(
-        "stereo mode: 2\n"
-        "Stereo mode (0=none,1=top/bottom): 0\n");
-    EXPECT_EQ(config_get_int(&list, "Stereo mode"), 2);
-    config_free(&list);
-}
-
-TEST(FindNthEntry, CountsEveryMatchingKeyFromTheStart) {
-    ConfigList list = load_text(
-        "Left image: a.bmp\n"
-        "Right image: b.bmp\n"
-        "left image (slide 2): c.bmp\n");
-    ASSERT_NE(find_nth_entry(&list, "Left image", 2), nullptr);
-    EXPECT_STREQ(find_nth_entry(&list, "Left image", 2)->value, "c.bmp");
-    EXPECT_EQ(find_nth_entry(&list, "Left image", 3), nullptr);
-    EXPECT_EQ(find_nth_entry(&list, "Left image", 0), nullptr);
-    config_free(&list);
-}
-
-TEST(TypedGetters, ParseTheLeadingNumber) {
-    ConfigList list = load_text(
-        "I1: -42abc\nI2: words\nI3: +7\nI4: 99999999999\n"
-        "R1: 2.5e1x\nR2: .5\nR3: inf\nR4: -1.e-1\nR5: 0x10\n");
-    EXPECT_EQ(config_get_int(&list, "I1"), -42);
-    EXPECT_EQ(config_get_int(&list, "I2"), 0);
-    EXPECT_EQ(config_get_int(&list, "I3"), 7);
-    EXPECT_EQ(config_get_int(&list, "I4"), 2147483647);
-    EXPECT_EQ(config_get_int(&list, "Missing"), 0);
-    EXPECT_DOUBLE_EQ(config_get_real(&list, "R1"), 25.0);
-    EXPECT_DOUBLE_EQ(config_get_real(&list, "R2"), 0.5);
-    EXPECT_DOUBLE_EQ(config_get_real(&list, "R3"), 0.0);
-    EXPECT_DOUBLE_EQ(config_get_real(&list, "R4"), -0.1);
-    EXPECT_DOUBLE_EQ(config_get_real(&list, "R5"), 0.0);
-    config_free(&list);
-}
-
-TEST(TypedGetters, YesNoLooksAtTheFirstByteOnly) {
-    for (const char* yes : {"Yes", "true", "1", "y", "T"}) {
-        ConfigList list = load_text(std::string("Flag: ") + yes + "\n");
-        EXPECT_TRUE(config_get_yesno(&list, "Flag")) << yes;
-        config_free(&list);
-    }
-    for (const char* no : {"N", "0", "", "on", "false"}) {
-        ConfigList list = load_text(std::string("Flag: ") + no + "\n");
-        EXPECT_FALSE(config_get_yesno(&list, "Flag")) << no;
-        config_free(&list);
+// From the "Resolution" and "Fullscreen offset" values to the window opened on
+// a desktop of two monitors, the second left of and above the primary.
+TEST_F(Show, ResolutionChoosesTheWindow) {
+    const struct {
+        const char* settings;
+        PlatRect window;  // empty: no window
+        bool mode_change;
+    } cases[] = {
+        {"", {0, 0, 1366, 768}, false},
+        {"Resolution: AUTO\nFullscreen offset: 100,-20\n", {100, -20, 1466, 748}, false},
+        {"Resolution: display2", {-1024, -100, 0, 668}, false},
+        {"Resolution: Display  3", {0, 0, 1366, 768}, false},
+        {"Resolution: display", {0, 0, 1366, 768}, false},
+        {"Resolution: span", {-1024, -100, 1366, 768}, false},
+        {"Resolution: span 2", {-1024, -100, 0, 668}, false},
+        {"Resolution: span 1,3", {0, 0, 1366, 768}, false},
+        {"Resolution: span 3", {0, 0, 0, 0}, false},
+        {"Resolution: spanish", {-1024, -100, 1366, 768}, false},
+        {"Resolution: 1920x1080", {0, 0, 1920, 1080}, true},
+        {"Resolution: 1024x768\nFullscreen offset: 10", {10, 0, 1034, 768}, false},
+        {"Resolution: 1920X1080", {0, 0, 0, 0}, false},
+        {"Resolution (XxY, 'auto', 'span', 'display N' or 'span N,M...'): span\nResolution: 800x600\n"
+         "Resolution: 1024x768\nFullscreen offset: 100",
+         {100, 0, 1124, 768}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.settings);
+        TearDown();
+        SetUp();
+        headless::State& s = headless::state();
+        s.monitors = {{0, 0, 1366, 768}, {-1024, -100, 0, 668}};
+        s.virtual_x = -1024, s.virtual_y = -100, s.virtual_w = 2390, s.virtual_h = 868;
+        write_file("config.txt", c.settings);
+        ASSERT_EQ(run(1), 0);
+        EXPECT_EQ(s.window_open, c.window.right != c.window.left);
+        if (s.window_open) {
+            EXPECT_EQ(std::vector<int>({s.window.left, s.window.top, s.window.right, s.window.bottom}),
+                      std::vector<int>({c.window.left, c.window.top, c.window.right, c.window.bottom}));
+        }
+        EXPECT_EQ(s.mode_changes.size(), c.mode_change ? 1u : 0u);
     }
 }
 
-TEST(ConfigEnsure, AppendsOnlyWhenTheWholeKeyIsMissing) {
-    ConfigList list = load_text("Swap stereo: Y\n");
-    config_ensure(&list, "Swap stereo (Y/N)", "N");
-    config_ensure(&list, "swap STEREO (y/n)", "N");
-    EXPECT_EQ(entries_of(list), (std::vector<std::pair<std::string, std::string>>{
-                                    {"Swap stereo", "Y"}, {"Swap stereo (Y/N)", "N"}}));
-    EXPECT_TRUE(config_get_yesno(&list, "Swap stereo"));
-    config_free(&list);
-}
-
-TEST(ConfigSave, WritesKeySeparatorBlankValueWithoutComments) {
-    TempDir dir;
-    write_file("config.txt", "# heading\nSlide time:5\n\n  Caption :  Hello: world  \n");
-    ConfigList list = config_load("config.txt", ':');
-    config_add(&list, "Stereo offset", "0.01,0");
-    ASSERT_TRUE(config_save(&list, "config.txt", ':'));
-    config_free(&list);
-    EXPECT_EQ(read_file("config.txt"), text_mode("Slide time: 5\nCaption: Hello: world\nStereo offset: 0.01,0\n"));
-    EXPECT_FALSE(file_exists("config.txt.new"));
-}
-
-TEST(ConfigSave, LeavesAnUnwritableFileAlone) {
-    TempDir dir;
-    write_file("config.txt", "Keep: me\n# comment\n");
-    if (!make_read_only("config.txt")) GTEST_SKIP() << "the file system ignores read-only files for this user";
-    ConfigList list = config_load("config.txt", ':');
-    config_add(&list, "New", "entry");
-    EXPECT_FALSE(config_save(&list, "config.txt", ':'));
-    config_free(&list);
-    EXPECT_EQ(read_file("config.txt"), "Keep: me\n# comment\n");
+// The stereo settings, and the descriptive entries that document them.
+TEST(Settings, StereoModeAndSwapWithTheirDescriptiveEntries) {
+    const struct {
+        const char* text;
+        int mode, swap;
+        uint32_t added;
+    } cases[] = {{"", 0, 0, 3},
+                 {"Stereo mode: 12\nSwap stereo: yes\n", 12, 1, 3},
+                 {"stereo MODE: 3\nStereo mode (0=none,1=top/bottom,2=side-by-side,3=interlace,4=two screen SBS,"
+                  "5=two screen vertical,6-8=coloured): 0\nSwap stereo (Y/N): no\nResolution2: 1x1\n",
+                  3, 0, 0}};
+    for (const auto& c : cases) {
+        Loaded f(c.text);
+        const uint32_t before = f.list.count;
+        int32_t mode = -1, swap = -1;
+        read_stereo_settings(&f.list, &mode, &swap);
+        EXPECT_EQ(mode, c.mode) << c.text;
+        EXPECT_EQ(swap, c.swap) << c.text;
+        EXPECT_EQ(f.list.count - before, c.added) << c.text;
+    }
+    Loaded empty("");
+    int32_t mode, swap;
+    read_stereo_settings(&empty.list, &mode, &swap);
+    EXPECT_EQ(entries_of(empty.list),
+              (Entries{{"Resolution (XxY, 'auto', 'span', 'display N' or 'span N,M...')", "auto"},
+                       {"Stereo mode (0=none,1=top/bottom,2=side-by-side,3=interlace,4=two screen SBS,5=two screen "
+                        "vertical,6-8=coloured)",
+                        "0"},
+                       {"Swap stereo (Y/N)", "N"}}));
 }
