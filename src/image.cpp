@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
 
 namespace {
 
@@ -311,14 +312,50 @@ bool stage_image(const SimpleBitmap& b, size_t channels, int shift_x, int shift_
     return true;
 }
 
+// Halves one level of tightly padded rows with the 2x2 box filter; a side of
+// one texel samples its only texel twice.
+template <int C>
+void halve_level(const uint8_t* src, int32_t width, int32_t height, uint8_t* dst) {
+    const int32_t nw = width > 1 ? width / 2 : 1, nh = height > 1 ? height / 2 : 1;
+    const size_t src_stride = padded_row(static_cast<size_t>(width) * C);
+    const size_t dst_stride = padded_row(static_cast<size_t>(nw) * C);
+    const size_t step_x = width > 1 ? C : 0, step_y = height > 1 ? src_stride : 0;
+    for (int32_t y = 0; y < nh; ++y) {
+        const uint8_t* r0 = src + static_cast<size_t>(y) * 2 * src_stride;
+        const uint8_t* r1 = r0 + step_y;
+        uint8_t* out = dst + static_cast<size_t>(y) * dst_stride;
+        for (int32_t x = 0; x < nw; ++x)
+            for (int k = 0; k < C; ++k) {
+                const size_t a = static_cast<size_t>(x) * 2 * C + k;
+                out[x * C + k] = static_cast<uint8_t>((r0[a] + r0[a + step_x] + r1[a] + r1[a + step_x] + 2) >> 2);
+            }
+    }
+}
+
+void halve(int32_t channels, const uint8_t* src, int32_t width, int32_t height, uint8_t* dst) {
+    switch (channels) {
+    case 1: halve_level<1>(src, width, height, dst); break;
+    case 2: halve_level<2>(src, width, height, dst); break;
+    case 3: halve_level<3>(src, width, height, dst); break;
+    default: halve_level<4>(src, width, height, dst); break;
+    }
+}
+
+size_t level_bytes(int32_t channels, int32_t width, int32_t height) {
+    return padded_row(static_cast<size_t>(width) * static_cast<size_t>(channels)) * static_cast<size_t>(height);
+}
+
 // Stands in for a picture that has no pixels: blue 128 in file order, which
-// only the 3- and 4-byte formats carry into the texel.
-void upload_placeholder(int bytes_per_pixel) {
-    if (bytes_per_pixel < 1 || bytes_per_pixel > 4) return;
-    uint8_t texel[4] = {0, 0, 0, 0};
-    if (bytes_per_pixel >= 3) texel[2] = 128;
-    GLint channels = bytes_per_pixel == 4 ? 4 : 3;
-    glTexImage2D(GL_TEXTURE_2D, 0, channels, 1, 1, 0, channels == 4 ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, texel);
+// only the 3- and 4-byte formats carry into the texel; no texel at all for a
+// record without bytes per pixel.
+TextureLevels placeholder_levels(int bytes_per_pixel) {
+    TextureLevels t;
+    if (bytes_per_pixel < 1 || bytes_per_pixel > 4) return t;
+    t.channels = bytes_per_pixel == 4 ? 4 : 3;
+    t.width = t.height = 1;
+    t.texels = {0, 0, static_cast<uint8_t>(bytes_per_pixel >= 3 ? 128 : 0), 0};
+    t.level_offset = {0};
+    return t;
 }
 
 int32_t clamp_to_int32(uint64_t v) {
@@ -327,7 +364,56 @@ int32_t clamp_to_int32(uint64_t v) {
 
 }  // namespace
 
-GLuint texture_from_bitmap(SimpleBitmap bitmap, int32_t* texture_width, int32_t* texture_height) {
+int32_t gl_max_texture_size() { return max_texture_size(); }
+
+TextureLevels texture_stage(const SimpleBitmap& bitmap, int32_t limit) {
+    const int bytes_per_pixel = bitmap.bytes_per_pixel;
+    if (bitmap.width <= 0 || bitmap.height <= 0 || !bitmap.pixels || bytes_per_pixel < 1 || bytes_per_pixel > 4)
+        return placeholder_levels(bytes_per_pixel);
+
+    // Oversized pictures lose resolution, never their texture.
+    if (limit < 1) limit = 1;
+    int shift_x = 0, shift_y = 0;
+    while (pow2_ceil(static_cast<uint32_t>(bitmap.width - 1) / (1u << shift_x) + 1) > static_cast<uint32_t>(limit))
+        ++shift_x;
+    while (pow2_ceil(static_cast<uint32_t>(bitmap.height - 1) / (1u << shift_y) + 1) > static_cast<uint32_t>(limit))
+        ++shift_y;
+    const uint32_t reduced_w = static_cast<uint32_t>(bitmap.width - 1) / (1u << shift_x) + 1;
+    const uint32_t reduced_h = static_cast<uint32_t>(bitmap.height - 1) / (1u << shift_y) + 1;
+    const int32_t tw = static_cast<int32_t>(pow2_ceil(reduced_w)), th = static_cast<int32_t>(pow2_ceil(reduced_h));
+
+    const int32_t channels = bytes_per_pixel == 4 ? 4 : 3;
+    size_t total = 0;
+    std::vector<size_t> offsets;
+    for (int32_t w = tw, h = th;; w = w > 1 ? w / 2 : 1, h = h > 1 ? h / 2 : 1) {
+        offsets.push_back(total);
+        total += level_bytes(channels, w, h);
+        if (w == 1 && h == 1) break;
+    }
+    TextureLevels t = placeholder_levels(bytes_per_pixel);
+    t.reported_width = clamp_to_int32(static_cast<uint64_t>(tw) << shift_x);
+    t.reported_height = clamp_to_int32(static_cast<uint64_t>(th) << shift_y);
+    try {
+        std::vector<uint8_t> texels(total);
+        if (!stage_image(bitmap, static_cast<size_t>(channels), shift_x, shift_y, texels.data(),
+                         padded_row(static_cast<size_t>(tw) * static_cast<size_t>(channels))))
+            return t;
+        int32_t w = tw, h = th;
+        for (size_t level = 1; level < offsets.size(); ++level) {
+            halve(channels, texels.data() + offsets[level - 1], w, h, texels.data() + offsets[level]);
+            w = w > 1 ? w / 2 : 1, h = h > 1 ? h / 2 : 1;
+        }
+        t.channels = channels;
+        t.width = tw, t.height = th;
+        t.texels = std::move(texels);
+        t.level_offset = std::move(offsets);
+    } catch (const std::bad_alloc&) {
+        // Too large to hold: the placeholder, at the size the picture would have had.
+    }
+    return t;
+}
+
+GLuint texture_create(const TextureLevels& levels) {
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
@@ -336,67 +422,59 @@ GLuint texture_from_bitmap(SimpleBitmap bitmap, int32_t* texture_width, int32_t*
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    const GLenum format = levels.channels == 4 ? GL_RGBA : GL_RGB;
+    int32_t w = levels.width, h = levels.height;
+    for (size_t level = 0; level < levels.level_offset.size(); ++level) {
+        glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), levels.channels, w, h, 0, format, GL_UNSIGNED_BYTE,
+                     nullptr);
+        w = w > 1 ? w / 2 : 1, h = h > 1 ? h / 2 : 1;
+    }
+    return name;
+}
+
+bool texture_upload_some(GLuint name, const TextureLevels& levels, size_t* done, size_t budget) {
+    if (*done >= levels.texels.size()) return true;
+    glBindTexture(GL_TEXTURE_2D, name);
     UnpackAlignment4 alignment;
-
-    auto report = [&](int32_t w, int32_t h) {
-        if (texture_width) *texture_width = w;
-        if (texture_height) *texture_height = h;
-    };
-    int bytes_per_pixel = bitmap.bytes_per_pixel;
-    if (bitmap.width <= 0 || bitmap.height <= 0 || !bitmap.pixels || bytes_per_pixel < 1 || bytes_per_pixel > 4) {
-        report(1, 1);
-        upload_placeholder(bytes_per_pixel);
-        return name;
+    const GLenum format = levels.channels == 4 ? GL_RGBA : GL_RGB;
+    int32_t w = levels.width, h = levels.height;
+    for (size_t level = 0; level < levels.level_offset.size() && budget > 0; ++level) {
+        const size_t start = levels.level_offset[level], stride = padded_row(static_cast<size_t>(w) * levels.channels);
+        const size_t end = start + stride * static_cast<size_t>(h);
+        if (*done < end) {
+            // Whole rows from where the last call stopped, at least one.
+            const size_t first_row = (*done - start) / stride;
+            const size_t rows = std::min<size_t>(static_cast<size_t>(h) - first_row, std::max<size_t>(1, budget / stride));
+            glTexSubImage2D(GL_TEXTURE_2D, static_cast<GLint>(level), 0, static_cast<GLint>(first_row), w,
+                            static_cast<GLsizei>(rows), format, GL_UNSIGNED_BYTE,
+                            levels.texels.data() + start + first_row * stride);
+            *done = start + (first_row + rows) * stride;
+            budget -= std::min(budget, rows * stride);
+        }
+        w = w > 1 ? w / 2 : 1, h = h > 1 ? h / 2 : 1;
     }
+    return *done >= levels.texels.size();
+}
 
-    // Oversized pictures lose resolution, never their texture.
-    int32_t limit = max_texture_size();
-    int shift_x = 0, shift_y = 0;
-    while (pow2_ceil(static_cast<uint32_t>(bitmap.width - 1) / (1u << shift_x) + 1) > static_cast<uint32_t>(limit))
-        ++shift_x;
-    while (pow2_ceil(static_cast<uint32_t>(bitmap.height - 1) / (1u << shift_y) + 1) > static_cast<uint32_t>(limit))
-        ++shift_y;
-    uint32_t reduced_w = static_cast<uint32_t>(bitmap.width - 1) / (1u << shift_x) + 1;
-    uint32_t reduced_h = static_cast<uint32_t>(bitmap.height - 1) / (1u << shift_y) + 1;
-    int32_t tw = static_cast<int32_t>(pow2_ceil(reduced_w)), th = static_cast<int32_t>(pow2_ceil(reduced_h));
-    report(clamp_to_int32(static_cast<uint64_t>(tw) << shift_x), clamp_to_int32(static_cast<uint64_t>(th) << shift_y));
-
-    GLint channels = bytes_per_pixel == 4 ? 4 : 3;
-    GLenum format = channels == 4 ? GL_RGBA : GL_RGB;
-    size_t stride = padded_row(static_cast<size_t>(tw) * static_cast<size_t>(channels));
-    auto* staging = static_cast<uint8_t*>(std::calloc(stride * static_cast<size_t>(th), 1));
-    if (!staging || !stage_image(bitmap, static_cast<size_t>(channels), shift_x, shift_y, staging, stride)) {
-        std::free(staging);
-        upload_placeholder(bytes_per_pixel);
-        return name;
-    }
-    glTexImage2D(GL_TEXTURE_2D, 0, channels, tw, th, 0, format, GL_UNSIGNED_BYTE, staging);
-    texture_build_mipmaps(GL_TEXTURE_2D, channels, format, tw, th, staging);
-    std::free(staging);
+GLuint texture_from_bitmap(SimpleBitmap bitmap, int32_t* texture_width, int32_t* texture_height) {
+    const TextureLevels levels = texture_stage(bitmap, max_texture_size());
+    if (texture_width) *texture_width = levels.reported_width;
+    if (texture_height) *texture_height = levels.reported_height;
+    const GLuint name = texture_create(levels);
+    size_t done = 0;
+    texture_upload_some(name, levels, &done, SIZE_MAX);
     return name;
 }
 
 void texture_build_mipmaps(GLenum target, int32_t channels, GLenum format, int32_t width, int32_t height,
                            uint8_t* buffer) {
-    if (!buffer || channels < 1 || width < 1 || height < 1) return;
+    if (!buffer || channels < 1 || channels > 4 || width < 1 || height < 1) return;
     UnpackAlignment4 alignment;
-    size_t c = static_cast<size_t>(channels);
     for (GLint level = 1; width > 1 || height > 1; ++level) {
-        int32_t nw = width > 1 ? width / 2 : 1, nh = height > 1 ? height / 2 : 1;
-        size_t src_stride = padded_row(static_cast<size_t>(width) * c);
-        size_t dst_stride = padded_row(static_cast<size_t>(nw) * c);
-        // A side of one texel samples its only texel twice.
-        size_t step_x = width > 1 ? c : 0, step_y = height > 1 ? src_stride : 0;
-        for (int32_t y = 0; y < nh; ++y) {
-            const uint8_t* src = buffer + static_cast<size_t>(y) * 2 * src_stride;
-            uint8_t* dst = buffer + static_cast<size_t>(y) * dst_stride;
-            for (int32_t x = 0; x < nw; ++x, src += 2 * c, dst += c)
-                for (size_t k = 0; k < c; ++k)
-                    dst[k] = static_cast<uint8_t>(
-                        (src[k] + src[k + step_x] + src[k + step_y] + src[k + step_x + step_y] + 2) >> 2);
-        }
-        width = nw;
-        height = nh;
+        // Each texel is written at or before the first texel it reads.
+        halve(channels, buffer, width, height, buffer);
+        width = width > 1 ? width / 2 : 1;
+        height = height > 1 ? height / 2 : 1;
         glTexImage2D(target, level, channels, width, height, 0, format, GL_UNSIGNED_BYTE, buffer);
     }
 }

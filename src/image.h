@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 struct SimpleBitmap {
     int32_t width;
@@ -23,6 +24,25 @@ void bitmap_free(SimpleBitmap* bitmap);
 uint32_t pow2_ceil(uint32_t n);
 
 GLuint texture_from_bitmap(SimpleBitmap bitmap, int32_t* texture_width, int32_t* texture_height);
+
+// A picture's texture staged in memory, every level ready to upload: level 0
+// holds the picture in its lower-left corner, bottom row first, and each
+// further level is the box-filtered half of the one before, down to 1 x 1.
+// Staging needs no GL context, so it can run beside the frame loop.
+struct TextureLevels {
+    int32_t reported_width = 1, reported_height = 1;  // the texture size a slide computes its scale with
+    int32_t channels = 0;                             // 3 or 4; 0: no texel at all
+    int32_t width = 0, height = 0;                    // level 0
+    std::vector<uint8_t> texels;                      // the levels in turn, rows padded to 4 bytes
+    std::vector<size_t> level_offset;
+};
+TextureLevels texture_stage(const SimpleBitmap& bitmap, int32_t max_texture_size);
+// A texture with the settings of every slide and room for every level.
+GLuint texture_create(const TextureLevels& levels);
+// Uploads whole rows, about `budget` bytes, from where the last call left
+// `done`; true once every level is up.
+bool texture_upload_some(GLuint name, const TextureLevels& levels, size_t* done, size_t budget);
+int32_t gl_max_texture_size();
 void texture_build_mipmaps(GLenum target, int32_t channels, GLenum format, int32_t width, int32_t height,
                            uint8_t* buffer);
 
