@@ -8,7 +8,6 @@
 #include <turbojpeg.h>
 
 #include <cstdlib>
-#include <string>
 
 using Bytes = std::vector<uint8_t>;
 using Pixels = std::function<Rgb(int, int)>;
@@ -52,19 +51,14 @@ inline Bytes png(int w, int h, const Pixels& pixel) {
 struct Tiff {
     bool big;
     Bytes b;
-    Tiff& u16(uint32_t v) { return big ? add({v >> 8, v}) : add({v, v >> 8}); }
-    Tiff& u32(uint32_t v) { return big ? add({v >> 24, v >> 16, v >> 8, v}) : add({v, v >> 8, v >> 16, v >> 24}); }
     Tiff& add(std::initializer_list<uint32_t> bytes) {
         for (uint32_t v : bytes) b.push_back(static_cast<uint8_t>(v));
         return *this;
     }
-    Tiff& text(const std::string& s) {
-        b.insert(b.end(), s.begin(), s.end());
-        return *this;
-    }
-    Tiff& entry(uint32_t tag, uint32_t type, uint32_t count, uint32_t value) {
-        return u16(tag).u16(type).u32(count).u32(value);
-    }
+    Tiff& u16(uint32_t v) { return big ? add({v >> 8, v}) : add({v, v >> 8}); }
+    Tiff& u32(uint32_t v) { return big ? add({v >> 24, v >> 16, v >> 8, v}) : add({v, v >> 8, v >> 16, v >> 24}); }
+    Tiff& text(const std::string& s) { return b.insert(b.end(), s.begin(), s.end()), *this; }
+    Tiff& entry(uint32_t tag, uint32_t type, uint32_t count, uint32_t v) { return u16(tag).u16(type).u32(count).u32(v); }
     Tiff& header() { return text(big ? "MM" : "II").u16(42).u32(8); }
 };
 
@@ -111,12 +105,9 @@ inline Bytes with_jps(const Bytes& jpeg, uint8_t flags, uint8_t layout) {
 
 // A PNG whose header claims another size, with its checksum made right.
 inline Bytes png_claiming(Bytes file, uint32_t w, uint32_t h) {
-    for (int i = 0; i < 4; ++i) {
-        file[16 + i] = static_cast<uint8_t>(w >> (24 - 8 * i));
-        file[20 + i] = static_cast<uint8_t>(h >> (24 - 8 * i));
-    }
     uint32_t c = 0xFFFFFFFF;
     for (int i = 12; i < 29; ++i) {
+        if (i >= 16 && i < 24) file[i] = static_cast<uint8_t>((i < 20 ? w : h) >> (24 - 8 * (i % 4)));
         c ^= file[i];
         for (int k = 0; k < 8; ++k) c = c >> 1 ^ (0xEDB88320 & (0 - (c & 1)));
     }
