@@ -1,4 +1,4 @@
-// SimpleBitmap, BMP decoding, texture upload and mipmaps.
+// SimpleBitmap, BMP decoding, texture upload and mipmaps (src/image/).
 #pragma once
 
 #include "gl.h"
@@ -25,6 +25,10 @@ uint32_t pow2_ceil(uint32_t n);
 GLuint texture_from_bitmap(SimpleBitmap bitmap, int32_t* texture_width, int32_t* texture_height);
 void texture_build_mipmaps(GLenum target, int32_t channels, GLenum format, int32_t width, int32_t height,
                            uint8_t* buffer);
+
+// The largest texture side the upload keeps without halving: GL_MAX_TEXTURE_SIZE
+// or the lower limit set for tests.
+int32_t texture_size_limit();
 
 // Lowers the texture size limit below GL_MAX_TEXTURE_SIZE, so that tests can
 // reach the reduction of oversized images; 0 goes back to the GL limit.
