@@ -28,11 +28,6 @@ class Photos : public testing::Test {
 protected:
     void SetUp() override {
         headless::reset();
-        font_reset_for_tests();
-        stereo_interlace_forget_texture();
-        screen_width = screen_height = 0;
-        fullscreen_offset_x = fullscreen_offset_y = 0;
-        quit_requested = minimise_pending = 0;
         headless::state().primary_w = headless::state().primary_h = 64;
         headless::state().monitors = {{0, 0, 64, 64}};
     }
