@@ -4,8 +4,8 @@
 set -euo pipefail
 
 declare -A sets=(
-  [build]="g++ make cmake pkg-config libsdl2-dev libgl-dev xvfb xauth"
-  [test]="g++ make cmake pkg-config libsdl2-dev libosmesa6-dev libgtest-dev googletest xvfb xauth xdotool x11-xserver-utils imagemagick python3"
+  [build]="g++ make cmake pkg-config libsdl2-dev libgl-dev libturbojpeg0-dev libspng-dev xvfb xauth"
+  [test]="g++ make cmake pkg-config libsdl2-dev libosmesa6-dev libturbojpeg0-dev libspng-dev libgtest-dev googletest xvfb xauth xdotool x11-xserver-utils imagemagick python3"
   [fuzz]="clang libclang-rt-14-dev"
   [windows]="g++-mingw-w64-x86-64 wine wine64 googletest xvfb xauth xdotool"
   [monitors]="xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils xdotool"

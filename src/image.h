@@ -1,4 +1,4 @@
-// SimpleBitmap, BMP decoding, texture upload and mipmaps.
+// SimpleBitmap, BMP decoding, texture upload and mipmaps (src/image/).
 #pragma once
 
 #include "gl.h"
@@ -42,9 +42,12 @@ GLuint texture_create(const TextureLevels& levels);
 // Uploads whole rows, about `budget` bytes, from where the last call left
 // `done`; true once every level is up.
 bool texture_upload_some(GLuint name, const TextureLevels& levels, size_t* done, size_t budget);
-int32_t gl_max_texture_size();
 void texture_build_mipmaps(GLenum target, int32_t channels, GLenum format, int32_t width, int32_t height,
                            uint8_t* buffer);
+
+// The largest texture side the upload keeps without halving: GL_MAX_TEXTURE_SIZE
+// or the lower limit set for tests.
+int32_t texture_size_limit();
 
 // Lowers the texture size limit below GL_MAX_TEXTURE_SIZE, so that tests can
 // reach the reduction of oversized images; 0 goes back to the GL limit.

@@ -30,7 +30,8 @@ struct Slide {
 int app_main(const char* command_line, void* instance);
 
 // Slides.
-void load_slide(Slide* slide, const ConfigList* list, int n);
+// stereo_mode decides the size of each eye's view, which bounds the decoding size.
+void load_slide(Slide* slide, const ConfigList* list, int n, int32_t stereo_mode = 0);
 void free_slide(Slide* slide);
 const char* find_text_nocase(const char* text, const char* pattern);
 

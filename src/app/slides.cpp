@@ -3,6 +3,7 @@
 #include "app/parallaxon.h"
 
 #include "gfx_opengl.h"
+#include "image/picture.h"
 
 #include <cmath>
 #include <cstdio>
@@ -39,9 +40,18 @@ std::vector<uint8_t> read_file_bytes(const char* path) {
     return bytes;
 }
 
-SimpleBitmap decode_file(const char* path) {
+EyePictures decode_file(const char* path, const PictureTarget& target, bool both_eyes) {
     std::vector<uint8_t> bytes = read_file_bytes(path);
-    return bitmap_from_bmp(bytes.empty() ? nullptr : bytes.data(), bytes.size());
+    return pictures_from_file(bytes.empty() ? nullptr : bytes.data(), bytes.size(), path, target, both_eyes);
+}
+
+// Each eye's view as the stereo mode lays it out: one eye per screen in modes
+// 4 and 5, the whole window (squeezed into half of it) otherwise.
+PictureTarget picture_target(int32_t stereo_mode) {
+    PictureTarget target{screen_width, screen_height, texture_size_limit()};
+    if (stereo_mode == 4) target.view_w /= 2;
+    if (stereo_mode == 5) target.view_h /= 2;
+    return target;
 }
 
 const char* entry_value(const ConfigList* list, const char* key, int n) {
@@ -72,13 +82,21 @@ const char* find_text_nocase(const char* text, const char* pattern) {
     return at == std::string::npos ? nullptr : text + at;
 }
 
-void load_slide(Slide* slide, const ConfigList* list, int n) {
+void load_slide(Slide* slide, const ConfigList* list, int n, int32_t stereo_mode) {
     const char* left_path = entry_value(list, "Left image", n);
     const char* right_path = entry_value(list, "Right image", n);
     slide->same_image = (left_path && right_path && equals_nocase(left_path, right_path)) ? 1 : 0;
 
-    slide->left_image = decode_file(left_path);
-    slide->right_image = decode_file(right_path);
+    const PictureTarget target = picture_target(stereo_mode);
+    EyePictures pictures = decode_file(left_path, target, slide->same_image != 0);
+    slide->left_image = pictures.left;
+    if (slide->same_image) {
+        slide->right_image = pictures.right;
+        // A stereo file's views are whole pictures, not halves of one.
+        if (pictures.views) slide->same_image = 0;
+    } else {
+        slide->right_image = decode_file(right_path, target, false).left;
+    }
 
     slide->textures[0] = texture_from_bitmap(slide->left_image, &slide->texture_width, &slide->texture_height);
     slide->textures[1] = texture_from_bitmap(slide->right_image, &slide->texture_width, &slide->texture_height);
@@ -87,9 +105,12 @@ void load_slide(Slide* slide, const ConfigList* list, int n) {
     slide->texture_scale_y = static_cast<float>(static_cast<uint32_t>(slide->left_image.height)) /
                              static_cast<float>(static_cast<uint32_t>(slide->texture_height));
 
-    // A slide without its own offset keeps the one the record already holds.
+    // A slide without its own offset keeps the one the record already holds,
+    // unless the camera says where the subject meets the screen.
     if (const char* offset = entry_value(list, "Stereo offset", n))
         scan_offset(offset, &slide->stereo_offset_x, &slide->stereo_offset_y);
+    else if (pictures.has_parallax && std::isfinite(pictures.parallax_offset_x))
+        slide->stereo_offset_x = pictures.parallax_offset_x;
 
     const char* caption = entry_value(list, "Caption", n);
     Caption& c = slide->caption;

@@ -1,0 +1,27 @@
+// Writes the seed files of the photo fuzzers, made by the tests' own writers:
+// write_fuzz_seeds FOLDER fills FOLDER/corpus_picture and FOLDER/corpus_stereo.
+#include "../tests/photo_files.h"
+
+#include <filesystem>
+
+int main(int argc, char** argv) {
+    if (argc != 2) return 2;
+    const std::filesystem::path root = argv[1];
+    const Rgb red{255, 0, 0}, blue{0, 0, 255};
+    auto solid = [](Rgb c) { return [c](int, int) { return c; }; };
+    auto halves = [=](int x, int) { return x < 8 ? blue : red; };
+    const Bytes left = jpeg(16, 8, solid(red)), right = with_exif(jpeg(16, 8, solid(blue)), 1, -35);
+    const Bytes stereo[] = {mpo(left, right, true), mpo(left, right, false, true), with_exif(left, 6),
+                            with_jps(jpeg(16, 8, halves), 5, 3)};
+    const Bytes pictures[] = {jpeg(16, 8, halves), png(16, 8, halves), bmp24(4, 2, solid(red))};
+    std::filesystem::create_directories(root / "corpus_stereo");
+    std::filesystem::create_directories(root / "corpus_picture");
+    int n = 0;
+    for (const Bytes& file : stereo) {
+        write_file((root / "corpus_stereo" / ("seed" + std::to_string(n) + ".jpg")).string(), file);
+        write_file((root / "corpus_picture" / ("seed" + std::to_string(n++) + ".jpg")).string(), file);
+    }
+    for (const Bytes& file : pictures)
+        write_file((root / "corpus_picture" / ("seed" + std::to_string(n++) + ".bin")).string(), file);
+    return 0;
+}

@@ -1,0 +1,59 @@
+// The photo decoders and the stereo containers' parsers. None of them uses GL;
+// all take bytes and a length and never read outside them.
+#pragma once
+
+#include "image.h"
+
+#include <cstddef>
+#include <cstdint>
+
+struct ByteSpan {
+    const uint8_t* data;
+    size_t size;
+};
+
+// Ceilings for any decoded picture, whatever its header claims.
+constexpr int32_t PICTURE_MAX_SIDE = 65535;
+constexpr uint64_t PICTURE_MAX_PIXELS = uint64_t(1) << 27;
+
+// JPEG (jpeg.cpp). Sizes from the frame header; false when there is none.
+bool jpeg_size(const uint8_t* data, size_t length, int32_t* width, int32_t* height);
+// Decodes to 3-byte blue-green-red pixels, reduced by the DCT scaling to the
+// smallest of 1/8, 1/4, 1/2 and 1 that is at least min_scale, and further
+// while a side exceeds max_side. A corrupt file gives what libjpeg-turbo
+// could decode, or the empty record when it could not decode at all.
+SimpleBitmap jpeg_decode(const uint8_t* data, size_t length, double min_scale, int32_t max_side);
+// The payload (after the length field) of the first APPn segment before the
+// image data that begins with the signature; empty when there is none.
+ByteSpan jpeg_app_segment(const uint8_t* data, size_t length, int n, const char* signature, size_t signature_size);
+
+// PNG (png.cpp): 3-byte blue-green-red pixels, or 4-byte with alpha.
+SimpleBitmap png_decode(const uint8_t* data, size_t length);
+
+// MPO (mpf.cpp): the left and right frames of a file whose MP index lists at
+// least two disparity images. Frames whose place lies outside the file come
+// back empty; false when the file is not such a stereo pair.
+bool mpf_stereo_frames(const uint8_t* data, size_t length, ByteSpan* left, ByteSpan* right);
+
+// EXIF (exif.cpp) of a JPEG: orientation 1-8 (1 when absent or invalid) and
+// a Fujifilm maker note's parallax in percent of the image width.
+struct ExifFacts {
+    int orientation;
+    bool has_parallax;
+    double parallax_percent;
+};
+ExifFacts exif_facts(const uint8_t* jpeg, size_t length);
+// The picture as it should be seen: the bitmap turned and mirrored by the
+// EXIF orientation. Takes the bitmap; gives it back unchanged for 1.
+SimpleBitmap bitmap_oriented(SimpleBitmap bitmap, int orientation);
+
+// JPS (jps.cpp): how the two views share the picture.
+struct JpsLayout {
+    bool stereo;        // false: one view for both eyes
+    bool over_under;    // else side by side
+    bool half_size;     // each view squeezed to half width (half height over/under)
+    bool left_first;    // the left eye's view in the left (top) half
+};
+// The APP3 "_JPSJPS_" descriptor of a JPEG, or the default for files
+// without one: side by side, full size, cross-eyed (right view first).
+JpsLayout jps_layout(const uint8_t* jpeg, size_t length);

@@ -1,0 +1,34 @@
+// From the bytes of an image file to the eyes' pictures: BMP, JPEG and PNG
+// told apart by their content, MPO frames and JPS/PNS halves split into views.
+#pragma once
+
+#include "image.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// Where a picture will be shown: each eye's view of view_w x view_h screen
+// pixels, enlarged up to 1.75 times by the zoom, in textures of at most
+// max_side texels a side. JPEGs are decoded no larger than that needs; zero
+// sizes mean full size.
+struct PictureTarget {
+    int32_t view_w, view_h, max_side;
+};
+
+struct EyePictures {
+    SimpleBitmap left, right;
+    // Each eye holds a whole view of its own (MPO frames, JPS/PNS halves);
+    // otherwise both hold the same picture.
+    bool views;
+    // The camera's offset, as a fraction of the image width, that brings the
+    // subject to the screen plane.
+    bool has_parallax;
+    float parallax_offset_x;
+};
+
+// The pictures of one file. both_eyes: the file is named for both eyes, so
+// a stereo file gives its two views and any other picture is given to both;
+// otherwise only left is filled (an MPO gives its first frame). The name only
+// tells JPS and PNS files (".jps", ".pns") from JPEG and PNG ones.
+EyePictures pictures_from_file(const uint8_t* data, size_t length, const char* name, const PictureTarget& target,
+                               bool both_eyes);
