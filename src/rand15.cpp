@@ -5,6 +5,7 @@ uint32_t rand15_state = 1;
 }
 
 void rand15_seed(uint32_t seed) { rand15_state = seed; }
+uint32_t rand15_save() { return rand15_state; }
 
 // The classic linear congruential generator of the C runtimes, upper bits.
 int32_t rand15() {

@@ -5,4 +5,6 @@
 #include <cstdint>
 
 void rand15_seed(uint32_t seed);
+// The generator's state, which rand15_seed puts back.
+uint32_t rand15_save();
 int32_t rand15();  // 0 to 32767

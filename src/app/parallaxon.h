@@ -25,6 +25,9 @@ struct Slide {
     float stereo_offset_x, stereo_offset_y;
     int32_t same_image;
     Caption caption;
+    // The camera's offset for the screen plane, taken when the slide has none of its own.
+    bool has_parallax;
+    float parallax_offset_x;
 };
 
 int app_main(const char* command_line, void* instance);

@@ -2,6 +2,8 @@
 // entries of the settings form slide n.
 #include "app/parallaxon.h"
 
+#include "app/loader.h"
+
 #include "gfx_opengl.h"
 #include "image/picture.h"
 
@@ -82,24 +84,51 @@ const char* find_text_nocase(const char* text, const char* pattern) {
     return at == std::string::npos ? nullptr : text + at;
 }
 
-void load_slide(Slide* slide, const ConfigList* list, int n, int32_t stereo_mode) {
+SlideRequest slide_request(const ConfigList* list, int n, int32_t stereo_mode) {
+    SlideRequest request;
+    request.number = n;
     const char* left_path = entry_value(list, "Left image", n);
     const char* right_path = entry_value(list, "Right image", n);
-    slide->same_image = (left_path && right_path && equals_nocase(left_path, right_path)) ? 1 : 0;
+    request.has_left = left_path != nullptr, request.has_right = right_path != nullptr;
+    request.left = left_path ? left_path : "";
+    request.right = right_path ? right_path : "";
+    request.same_image = (left_path && right_path && equals_nocase(left_path, right_path)) ? 1 : 0;
+    request.target = picture_target(stereo_mode);
+    return request;
+}
 
-    const PictureTarget target = picture_target(stereo_mode);
-    EyePictures pictures = decode_file(left_path, target, slide->same_image != 0);
-    slide->left_image = pictures.left;
+std::unique_ptr<PreparedSlide> prepare_slide(const SlideRequest& request) {
+    auto slide = std::make_unique<PreparedSlide>();
+    slide->number = request.number;
+    slide->same_image = request.same_image;
+    const char* left_path = request.has_left ? request.left.c_str() : nullptr;
+    EyePictures pictures = decode_file(left_path, request.target, slide->same_image != 0);
+    slide->images[0] = pictures.left;
     if (slide->same_image) {
-        slide->right_image = pictures.right;
+        slide->images[1] = pictures.right;
         // A stereo file's views are whole pictures, not halves of one.
         if (pictures.views) slide->same_image = 0;
     } else {
-        slide->right_image = decode_file(right_path, target, false).left;
+        slide->images[1] = decode_file(request.has_right ? request.right.c_str() : nullptr, request.target, false).left;
     }
+    slide->has_parallax = pictures.has_parallax && std::isfinite(pictures.parallax_offset_x);
+    slide->parallax_offset_x = pictures.parallax_offset_x;
+    for (int eye = 0; eye < 2; ++eye) slide->levels[eye] = texture_stage(slide->images[eye], request.target.max_side);
+    return slide;
+}
 
-    slide->textures[0] = texture_from_bitmap(slide->left_image, &slide->texture_width, &slide->texture_height);
-    slide->textures[1] = texture_from_bitmap(slide->right_image, &slide->texture_width, &slide->texture_height);
+void install_slide(Slide* slide, PreparedSlide* prepared, const ConfigList* list, int n) {
+    slide->same_image = prepared->same_image;
+    slide->left_image = prepared->images[0];
+    slide->right_image = prepared->images[1];
+    prepared->images[0] = prepared->images[1] = SimpleBitmap{};
+    for (int eye = 0; eye < 2; ++eye) {
+        slide->textures[eye] = prepared->textures[eye];
+        prepared->textures[eye] = 0;
+        // Both eyes write the size, so the right eye's texture gives it.
+        slide->texture_width = prepared->levels[eye].reported_width;
+        slide->texture_height = prepared->levels[eye].reported_height;
+    }
     slide->texture_scale_x = static_cast<float>(static_cast<uint32_t>(slide->left_image.width)) /
                              static_cast<float>(static_cast<uint32_t>(slide->texture_width));
     slide->texture_scale_y = static_cast<float>(static_cast<uint32_t>(slide->left_image.height)) /
@@ -109,9 +138,10 @@ void load_slide(Slide* slide, const ConfigList* list, int n, int32_t stereo_mode
     // unless the camera says where the subject meets the screen.
     if (const char* offset = entry_value(list, "Stereo offset", n))
         scan_offset(offset, &slide->stereo_offset_x, &slide->stereo_offset_y);
-    else if (pictures.has_parallax && std::isfinite(pictures.parallax_offset_x))
-        slide->stereo_offset_x = pictures.parallax_offset_x;
-
+    else if (prepared->has_parallax)
+        slide->stereo_offset_x = prepared->parallax_offset_x;
+    slide->has_parallax = prepared->has_parallax;
+    slide->parallax_offset_x = prepared->parallax_offset_x;
     const char* caption = entry_value(list, "Caption", n);
     Caption& c = slide->caption;
     c.text = copy_text(caption ? caption : "");
@@ -129,6 +159,33 @@ void load_slide(Slide* slide, const ConfigList* list, int n, int32_t stereo_mode
         c.top_y = static_cast<int32_t>(top);
         *marker = 0;
     }
+}
+
+std::unique_ptr<PreparedSlide> uninstall_slide(Slide* slide, int n) {
+    auto prepared = std::make_unique<PreparedSlide>();
+    prepared->number = n;
+    prepared->same_image = slide->same_image;
+    prepared->has_parallax = slide->has_parallax;
+    prepared->parallax_offset_x = slide->parallax_offset_x;
+    prepared->images[0] = slide->left_image;
+    prepared->images[1] = slide->right_image;
+    slide->left_image = slide->right_image = SimpleBitmap{};
+    for (int eye = 0; eye < 2; ++eye) {
+        prepared->textures[eye] = slide->textures[eye];
+        slide->textures[eye] = 0;
+        prepared->levels[eye].reported_width = slide->texture_width;
+        prepared->levels[eye].reported_height = slide->texture_height;
+    }
+    std::free(slide->caption.text);
+    slide->caption.text = nullptr;
+    return prepared;
+}
+
+void load_slide(Slide* slide, const ConfigList* list, int n, int32_t stereo_mode) {
+    std::unique_ptr<PreparedSlide> prepared = prepare_slide(slide_request(list, n, stereo_mode));
+    size_t budget = SIZE_MAX;
+    prepared->upload_some(&budget);
+    install_slide(slide, prepared.get(), list, n);
 }
 
 void free_slide(Slide* slide) {

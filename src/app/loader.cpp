@@ -1,0 +1,130 @@
+// The loader thread and the hand-over of its slides to the frame loop.
+#include "app/loader.h"
+
+#include "gfx_opengl.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+PreparedSlide::~PreparedSlide() {
+    for (int eye = 0; eye < 2; ++eye) {
+        bitmap_free(&images[eye]);
+        // Textures exist only on the frame loop's thread, and die with the window.
+        if (textures[eye] && !quit_requested) glDeleteTextures(1, &textures[eye]);
+    }
+}
+
+bool PreparedSlide::upload_some(size_t* budget) {
+    bool complete = true;
+    for (int eye = 0; eye < 2; ++eye) {
+        if (!textures[eye]) textures[eye] = texture_create(levels[eye]);
+        const size_t before = uploaded[eye];
+        complete = texture_upload_some(textures[eye], levels[eye], &uploaded[eye], *budget) && complete;
+        *budget -= std::min(*budget, uploaded[eye] - before);
+    }
+    if (complete)
+        for (TextureLevels& l : levels) l.texels = {};  // the texels live on in the texture
+    return complete;
+}
+
+SlideLoader::SlideLoader() : thread_([this] { work(); }) {}
+
+SlideLoader::~SlideLoader() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+}
+
+void SlideLoader::work() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] {
+            return stopping_ || std::any_of(jobs_.begin(), jobs_.end(), [](const auto& j) { return !j->started; });
+        });
+        if (stopping_) return;
+        std::shared_ptr<Job> job = *std::find_if(jobs_.begin(), jobs_.end(), [](const auto& j) { return !j->started; });
+        job->started = true;
+        lock.unlock();
+        std::unique_ptr<PreparedSlide> slide = prepare_slide(job->request);
+        lock.lock();
+        // A job forgotten meanwhile is dropped with its last reference.
+        job->slide = std::move(slide);
+        changed_.notify_all();
+    }
+}
+
+void SlideLoader::want(const SlideRequest& request) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const auto& job : jobs_)
+            if (job->request.number == request.number) return;
+        auto job = std::make_shared<Job>();
+        job->request = request;
+        jobs_.push_back(std::move(job));
+    }
+    changed_.notify_all();
+}
+
+void SlideLoader::keep(std::unique_ptr<PreparedSlide> slide) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto job = std::make_shared<Job>();
+    job->request.number = slide->number;
+    job->started = true;
+    job->slide = std::move(slide);
+    jobs_.push_back(std::move(job));
+}
+
+void SlideLoader::keep_only(const std::vector<int>& numbers) {
+    std::vector<std::shared_ptr<Job>> dropped;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto unwanted = [&](const std::shared_ptr<Job>& job) {
+            return std::find(numbers.begin(), numbers.end(), job->request.number) == numbers.end();
+        };
+        for (const auto& job : jobs_)
+            if (unwanted(job)) dropped.push_back(job);
+        jobs_.erase(std::remove_if(jobs_.begin(), jobs_.end(), unwanted), jobs_.end());
+    }
+    // Textures are deleted here, on the frame loop's thread, outside the lock.
+    for (const auto& job : dropped) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        job->slide.reset();
+    }
+}
+
+void SlideLoader::upload_some(size_t budget) {
+    std::vector<std::shared_ptr<Job>> decoded;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const auto& job : jobs_)
+            if (job->slide) decoded.push_back(job);
+    }
+    // Once decoded, a slide is touched by this thread alone.
+    for (const auto& job : decoded) {
+        if (budget == 0) return;
+        job->slide->upload_some(&budget);
+    }
+}
+
+std::unique_ptr<PreparedSlide> SlideLoader::take(int n) {
+    std::shared_ptr<Job> job;
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        auto it = std::find_if(jobs_.begin(), jobs_.end(), [n](const auto& j) { return j->request.number == n; });
+        if (it == jobs_.end()) return nullptr;
+        job = *it;
+        changed_.wait(lock, [&] { return job->slide != nullptr; });
+        jobs_.erase(std::find(jobs_.begin(), jobs_.end(), job));
+    }
+    size_t budget = SIZE_MAX;
+    job->slide->upload_some(&budget);
+    return std::move(job->slide);
+}
+
+size_t SlideLoader::count() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return jobs_.size();
+}

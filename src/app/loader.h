@@ -1,0 +1,90 @@
+// Slides prepared ahead: a loader thread reads, decodes and stages the
+// slides the show will want next, and the frame loop uploads their textures
+// a slice at a time, so that no frame stalls at a slide change.
+#pragma once
+
+#include "app/parallaxon.h"
+#include "image/picture.h"
+
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+// What slide n is made of, read from the settings on the frame loop's thread.
+struct SlideRequest {
+    int number = 0;
+    bool has_left = false, has_right = false;
+    std::string left, right;
+    int32_t same_image = 0;
+    PictureTarget target{};
+};
+SlideRequest slide_request(const ConfigList* list, int n, int32_t stereo_mode);
+
+// A slide's pictures and textures, before it is installed in the Slide record
+// or after it has left it.
+struct PreparedSlide {
+    int number = 0;
+    int32_t same_image = 0;
+    SimpleBitmap images[2]{};
+    TextureLevels levels[2];
+    bool has_parallax = false;
+    float parallax_offset_x = 0;
+    // Frame loop only: the textures and how much of each is uploaded.
+    GLuint textures[2] = {0, 0};
+    size_t uploaded[2] = {0, 0};
+
+    PreparedSlide() = default;
+    PreparedSlide(const PreparedSlide&) = delete;
+    PreparedSlide& operator=(const PreparedSlide&) = delete;
+    ~PreparedSlide();
+    // Uploads some of the textures; true once both are complete.
+    bool upload_some(size_t* budget);
+};
+
+// Reads, decodes and stages: no GL, no settings; any thread.
+std::unique_ptr<PreparedSlide> prepare_slide(const SlideRequest& request);
+// Moves a complete prepared slide into the record and fills the rest of the
+// record from the settings, as loading slide n does.
+void install_slide(Slide* slide, PreparedSlide* prepared, const ConfigList* list, int n);
+// Moves the record's pictures and textures out, so the slide can be shown again at once.
+std::unique_ptr<PreparedSlide> uninstall_slide(Slide* slide, int n);
+
+class SlideLoader {
+public:
+    SlideLoader();
+    ~SlideLoader();
+    SlideLoader(const SlideLoader&) = delete;
+    SlideLoader& operator=(const SlideLoader&) = delete;
+
+    // Asks for a slide unless it is held or on its way.
+    void want(const SlideRequest& request);
+    // Holds a slide that is ready as it is (one that just left the screen).
+    void keep(std::unique_ptr<PreparedSlide> slide);
+    // Forgets every slide but these.
+    void keep_only(const std::vector<int>& numbers);
+    // Uploads up to `budget` bytes of texture rows of the slides decoded so far.
+    void upload_some(size_t budget);
+    // Slide n, complete: waits for its decoding and uploads what is left;
+    // null when it was never asked for.
+    std::unique_ptr<PreparedSlide> take(int n);
+    // Slides held or on their way.
+    size_t count();
+
+private:
+    struct Job {
+        SlideRequest request;
+        std::unique_ptr<PreparedSlide> slide;  // set once decoded
+        bool started = false;
+    };
+    void work();
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::shared_ptr<Job>> jobs_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
