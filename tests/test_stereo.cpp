@@ -106,34 +106,6 @@ TEST_F(Stereo, EveryModePutsEachEyeWhereItBelongs) {
     free_slide(&slide_);
 }
 
-TEST_F(Stereo, ColouredModesOverlayTheEyesAsAnaglyphs) {
-    open(64, 64);
-    write_solid_bmp("white.bmp", 64, 64, {255, 255, 255});
-    write_solid_bmp("black.bmp", 64, 64, {0, 0, 0});
-    const std::pair<int32_t, Rgb> left_white[] = {{6, {255, 0, 0}}, {7, {0, 255, 0}}, {8, {255, 255, 0}}};
-    for (int left_eye = 0; left_eye < 2; ++left_eye) {
-        write_file("config.txt", left_eye == 0 ? "Left image: white.bmp\nRight image: black.bmp\n"
-                                               : "Left image: black.bmp\nRight image: white.bmp\n");
-        config_free(&list_);
-        list_ = config_load("config.txt", ':');
-        load_slide(&slide_, &list_, 1);
-        for (auto [mode, left_colour] : left_white) {
-            // Only the white eye lights its own channels; the rest stays dark.
-            Rgb want = left_eye == 0 ? left_colour
-                                     : Rgb{static_cast<uint8_t>(255 - left_colour.r),
-                                           static_cast<uint8_t>(255 - left_colour.g),
-                                           static_cast<uint8_t>(255 - left_colour.b)};
-            std::vector<uint8_t> rgb = draw(mode);
-            EXPECT_EQ(pixel_at(rgb, 64, 5, 5), want) << "mode " << mode << (left_eye ? " right white" : " left white");
-            EXPECT_EQ(pixel_at(rgb, 64, 60, 40), want) << "mode " << mode;
-        }
-        free_slide(&slide_);
-    }
-    GLboolean mask[4];
-    glGetBooleanv(GL_COLOR_WRITEMASK, mask);
-    EXPECT_TRUE(mask[0] && mask[1] && mask[2] && mask[3]);
-}
-
 TEST_F(Stereo, InterlaceParityFollowsTheWindowsDesktopRow) {
     top_ = 1;
     open(64, 64);
