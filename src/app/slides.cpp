@@ -120,13 +120,19 @@ void load_anaglyph_textures(Slide* slide, int32_t stereo_mode) {
         const size_t in_stride = (static_cast<size_t>(texels.width) * texels.channels + 3) & ~size_t(3);
         const size_t out_stride = (static_cast<size_t>(texels.width) * 3 + 3) & ~size_t(3);
         const size_t out_size = out_stride * static_cast<size_t>(texels.height);
-        std::vector<uint8_t> positive(out_size), negative(out_size);
-        for (size_t y = 0; y < static_cast<size_t>(texels.height); ++y)
-            anaglyph_split(eye == 0 ? matrices->left : matrices->right, texels.bytes + y * in_stride,
-                           texels.channels, texels.width, &positive[y * out_stride], &negative[y * out_stride]);
+        auto* positive = static_cast<uint8_t*>(std::calloc(out_size, 1));
+        auto* negative = static_cast<uint8_t*>(std::calloc(out_size, 1));
+        // Without the memory for them the eye stays black, as an unreadable picture does.
+        if (positive && negative) {
+            for (size_t y = 0; y < static_cast<size_t>(texels.height); ++y)
+                anaglyph_split(eye == 0 ? matrices->left : matrices->right, texels.bytes + y * in_stride,
+                               texels.channels, texels.width, positive + y * out_stride, negative + y * out_stride);
+            slide->anaglyph_textures[eye][0] = texture_from_texels({positive, texels.width, texels.height, 3});
+            slide->anaglyph_textures[eye][1] = texture_from_texels({negative, texels.width, texels.height, 3});
+        }
+        std::free(positive);
+        std::free(negative);
         std::free(texels.bytes);
-        slide->anaglyph_textures[eye][0] = texture_from_texels({positive.data(), texels.width, texels.height, 3});
-        slide->anaglyph_textures[eye][1] = texture_from_texels({negative.data(), texels.width, texels.height, 3});
     }
 }
 
