@@ -1,5 +1,5 @@
-// Whole frames on the offscreen renderer: both eye views, the interlacer and
-// a caption, at 1920 x 1080.
+// Whole frames on the offscreen renderer: both eye views, the interlacer or
+// the anaglyph mix, and a caption, at 1920 x 1080.
 #include "bench.h"
 
 #include "app/eye_views.h"
@@ -41,6 +41,12 @@ void frames(int32_t mode) {
     slide.textures[1] = texture_from_bitmap(slide.right_image, &slide.texture_width, &slide.texture_height);
     slide.texture_scale_x = 1600.0f / slide.texture_width;
     slide.texture_scale_y = 1200.0f / slide.texture_height;
+    if (mode >= 6) {
+        bench_measure("anaglyph textures of a 1600x1200 pair", 2 * 1600.0 * 1200.0, "pixel", [&] {
+            glDeleteTextures(4, &slide.anaglyph_textures[0][0]);
+            load_anaglyph_textures(&slide, mode);
+        });
+    }
     char text[] = "A caption of two lines over the slide, wrapped inside the middle three quarters of the screen";
     Caption caption{0, 0, text, 240, 900, 1680, 0.03f};
     char what[64];
@@ -56,6 +62,7 @@ void frames(int32_t mode) {
     std::free(slide.left_image.pixels);
     std::free(slide.right_image.pixels);
     glDeleteTextures(2, slide.textures);
+    glDeleteTextures(4, &slide.anaglyph_textures[0][0]);
     headless::reset();
 }
 
@@ -63,3 +70,4 @@ void frames(int32_t mode) {
 
 BENCH(frame_mode0) { frames(0); }
 BENCH(frame_mode3_interlaced) { frames(3); }
+BENCH(frame_mode6_anaglyph) { frames(6); }

@@ -23,6 +23,19 @@ void bitmap_free(SimpleBitmap* bitmap);
 uint32_t pow2_ceil(uint32_t n);
 
 GLuint texture_from_bitmap(SimpleBitmap bitmap, int32_t* texture_width, int32_t* texture_height);
+
+// The level-0 texels texture_from_bitmap uploads: the picture, reduced to fit
+// the texture limit, in the lower-left corner of a power-of-two image, bottom
+// row first, RGB (RGBA for 4 bytes per pixel), rows padded to 4 bytes. The
+// bytes are the caller's to free; null for a picture without pixels.
+struct TextureTexels {
+    uint8_t* bytes;
+    int32_t width, height, channels;
+};
+TextureTexels texture_texels(const SimpleBitmap& bitmap);
+// A texture with texture_from_bitmap's settings and mipmaps; the mipmaps are
+// built in the texels' buffer, which the caller still frees.
+GLuint texture_from_texels(TextureTexels texels);
 void texture_build_mipmaps(GLenum target, int32_t channels, GLenum format, int32_t width, int32_t height,
                            uint8_t* buffer);
 

@@ -50,6 +50,7 @@ void store_and_free(SlideShow& show) {
 void load_number(SlideShow& show, int m) {
     show.number = m;
     load_slide(&show.slide, &show.settings, m, show.stereo_mode);
+    load_anaglyph_textures(&show.slide, show.stereo_mode);
     take_working_values(show);
     show.clock = 0;
 }

@@ -20,6 +20,9 @@ struct Slide {
     SimpleBitmap left_image;
     SimpleBitmap right_image;
     GLuint textures[2];
+    // Coloured modes only: per eye, the positive and negative halves of its
+    // anaglyph projection (0 where there are none).
+    GLuint anaglyph_textures[2][2];
     int32_t texture_width, texture_height;
     float texture_scale_x, texture_scale_y;
     float stereo_offset_x, stereo_offset_y;
@@ -33,6 +36,9 @@ int app_main(const char* command_line, void* instance);
 // stereo_mode decides the size of each eye's view, which bounds the decoding size.
 void load_slide(Slide* slide, const ConfigList* list, int n, int32_t stereo_mode = 0);
 void free_slide(Slide* slide);
+// In the coloured modes, after load_slide: the textures of both eyes' anaglyph
+// projection, made from the slide's pictures; nothing in the other modes.
+void load_anaglyph_textures(Slide* slide, int32_t stereo_mode);
 const char* find_text_nocase(const char* text, const char* pattern);
 
 // Order and clock.

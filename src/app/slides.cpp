@@ -2,6 +2,7 @@
 // entries of the settings form slide n.
 #include "app/parallaxon.h"
 
+#include "anaglyph.h"
 #include "gfx_opengl.h"
 #include "image/picture.h"
 
@@ -131,6 +132,31 @@ void load_slide(Slide* slide, const ConfigList* list, int n, int32_t stereo_mode
     }
 }
 
+void load_anaglyph_textures(Slide* slide, int32_t stereo_mode) {
+    const AnaglyphMatrices* matrices = anaglyph_matrices(stereo_mode);
+    if (!matrices) return;
+    for (int eye = 0; eye < 2; ++eye) {
+        TextureTexels texels = texture_texels(eye == 0 ? slide->left_image : slide->right_image);
+        if (!texels.bytes) continue;
+        const size_t in_stride = (static_cast<size_t>(texels.width) * texels.channels + 3) & ~size_t(3);
+        const size_t out_stride = (static_cast<size_t>(texels.width) * 3 + 3) & ~size_t(3);
+        const size_t out_size = out_stride * static_cast<size_t>(texels.height);
+        auto* positive = static_cast<uint8_t*>(std::calloc(out_size, 1));
+        auto* negative = static_cast<uint8_t*>(std::calloc(out_size, 1));
+        // Without the memory for them the eye stays black, as an unreadable picture does.
+        if (positive && negative) {
+            for (size_t y = 0; y < static_cast<size_t>(texels.height); ++y)
+                anaglyph_split(eye == 0 ? matrices->left : matrices->right, texels.bytes + y * in_stride,
+                               texels.channels, texels.width, positive + y * out_stride, negative + y * out_stride);
+            slide->anaglyph_textures[eye][0] = texture_from_texels({positive, texels.width, texels.height, 3});
+            slide->anaglyph_textures[eye][1] = texture_from_texels({negative, texels.width, texels.height, 3});
+        }
+        std::free(positive);
+        std::free(negative);
+        std::free(texels.bytes);
+    }
+}
+
 void free_slide(Slide* slide) {
     SimpleBitmap* images[2] = {&slide->left_image, &slide->right_image};
     for (int eye = 0; eye < 2; ++eye) {
@@ -141,6 +167,10 @@ void free_slide(Slide* slide) {
         // Once the window is closed its context and textures are gone with it.
         if (!quit_requested) glDeleteTextures(1, &slide->textures[eye]);
         slide->textures[eye] = 0;
+        for (GLuint& texture : slide->anaglyph_textures[eye]) {
+            if (!quit_requested && texture) glDeleteTextures(1, &texture);
+            texture = 0;
+        }
     }
     std::free(slide->caption.text);
     slide->caption.text = nullptr;

@@ -149,9 +149,27 @@ int32_t clamp_to_int32(uint64_t v) {
     return static_cast<int32_t>(std::min<uint64_t>(v, std::numeric_limits<int32_t>::max()));
 }
 
-}  // namespace
+bool has_pixels(const SimpleBitmap& b) {
+    return b.width > 0 && b.height > 0 && b.pixels && b.bytes_per_pixel >= 1 && b.bytes_per_pixel <= 4;
+}
 
-GLuint texture_from_bitmap(SimpleBitmap bitmap, int32_t* texture_width, int32_t* texture_height) {
+// The texture's size, and how often each side of the picture is halved to fit
+// the texture limit: oversized pictures lose resolution, never their texture.
+struct TexturePlan {
+    int shift_x, shift_y;
+    int32_t width, height;
+};
+TexturePlan plan_texture(const SimpleBitmap& bitmap) {
+    const uint32_t limit = static_cast<uint32_t>(texture_size_limit());
+    TexturePlan plan{0, 0, 0, 0};
+    while (pow2_ceil(static_cast<uint32_t>(bitmap.width - 1) / (1u << plan.shift_x) + 1) > limit) ++plan.shift_x;
+    while (pow2_ceil(static_cast<uint32_t>(bitmap.height - 1) / (1u << plan.shift_y) + 1) > limit) ++plan.shift_y;
+    plan.width = static_cast<int32_t>(pow2_ceil(static_cast<uint32_t>(bitmap.width - 1) / (1u << plan.shift_x) + 1));
+    plan.height = static_cast<int32_t>(pow2_ceil(static_cast<uint32_t>(bitmap.height - 1) / (1u << plan.shift_y) + 1));
+    return plan;
+}
+
+GLuint new_texture() {
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
@@ -160,43 +178,59 @@ GLuint texture_from_bitmap(SimpleBitmap bitmap, int32_t* texture_width, int32_t*
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    UnpackAlignment4 alignment;
+    return name;
+}
 
+}  // namespace
+
+TextureTexels texture_texels(const SimpleBitmap& bitmap) {
+    TextureTexels texels{nullptr, 0, 0, 0};
+    if (!has_pixels(bitmap)) return texels;
+    const TexturePlan plan = plan_texture(bitmap);
+    const int channels = bitmap.bytes_per_pixel == 4 ? 4 : 3;
+    const size_t stride = padded_row(static_cast<size_t>(plan.width) * static_cast<size_t>(channels));
+    auto* staging = static_cast<uint8_t*>(std::calloc(stride * static_cast<size_t>(plan.height), 1));
+    if (!staging || !stage_image(bitmap, static_cast<size_t>(channels), plan.shift_x, plan.shift_y, staging, stride)) {
+        std::free(staging);
+        return texels;
+    }
+    return {staging, plan.width, plan.height, channels};
+}
+
+GLuint texture_from_texels(TextureTexels texels) {
+    const GLuint name = new_texture();
+    UnpackAlignment4 alignment;
+    const GLenum format = texels.channels == 4 ? GL_RGBA : GL_RGB;
+    glTexImage2D(GL_TEXTURE_2D, 0, texels.channels, texels.width, texels.height, 0, format, GL_UNSIGNED_BYTE,
+                 texels.bytes);
+    texture_build_mipmaps(GL_TEXTURE_2D, texels.channels, format, texels.width, texels.height, texels.bytes);
+    return name;
+}
+
+GLuint texture_from_bitmap(SimpleBitmap bitmap, int32_t* texture_width, int32_t* texture_height) {
     auto report = [&](int32_t w, int32_t h) {
         if (texture_width) *texture_width = w;
         if (texture_height) *texture_height = h;
     };
-    int bytes_per_pixel = bitmap.bytes_per_pixel;
-    if (bitmap.width <= 0 || bitmap.height <= 0 || !bitmap.pixels || bytes_per_pixel < 1 || bytes_per_pixel > 4) {
+    if (!has_pixels(bitmap)) {
         report(1, 1);
-        upload_placeholder(bytes_per_pixel);
+        const GLuint name = new_texture();
+        UnpackAlignment4 alignment;
+        upload_placeholder(bitmap.bytes_per_pixel);
         return name;
     }
-
-    // Oversized pictures lose resolution, never their texture.
-    int32_t limit = texture_size_limit();
-    int shift_x = 0, shift_y = 0;
-    while (pow2_ceil(static_cast<uint32_t>(bitmap.width - 1) / (1u << shift_x) + 1) > static_cast<uint32_t>(limit))
-        ++shift_x;
-    while (pow2_ceil(static_cast<uint32_t>(bitmap.height - 1) / (1u << shift_y) + 1) > static_cast<uint32_t>(limit))
-        ++shift_y;
-    uint32_t reduced_w = static_cast<uint32_t>(bitmap.width - 1) / (1u << shift_x) + 1;
-    uint32_t reduced_h = static_cast<uint32_t>(bitmap.height - 1) / (1u << shift_y) + 1;
-    int32_t tw = static_cast<int32_t>(pow2_ceil(reduced_w)), th = static_cast<int32_t>(pow2_ceil(reduced_h));
-    report(clamp_to_int32(static_cast<uint64_t>(tw) << shift_x), clamp_to_int32(static_cast<uint64_t>(th) << shift_y));
-
-    GLint channels = bytes_per_pixel == 4 ? 4 : 3;
-    GLenum format = channels == 4 ? GL_RGBA : GL_RGB;
-    size_t stride = padded_row(static_cast<size_t>(tw) * static_cast<size_t>(channels));
-    auto* staging = static_cast<uint8_t*>(std::calloc(stride * static_cast<size_t>(th), 1));
-    if (!staging || !stage_image(bitmap, static_cast<size_t>(channels), shift_x, shift_y, staging, stride)) {
-        std::free(staging);
-        upload_placeholder(bytes_per_pixel);
+    const TexturePlan plan = plan_texture(bitmap);
+    report(clamp_to_int32(static_cast<uint64_t>(plan.width) << plan.shift_x),
+           clamp_to_int32(static_cast<uint64_t>(plan.height) << plan.shift_y));
+    TextureTexels texels = texture_texels(bitmap);
+    if (!texels.bytes) {
+        const GLuint name = new_texture();
+        UnpackAlignment4 alignment;
+        upload_placeholder(bitmap.bytes_per_pixel);
         return name;
     }
-    glTexImage2D(GL_TEXTURE_2D, 0, channels, tw, th, 0, format, GL_UNSIGNED_BYTE, staging);
-    texture_build_mipmaps(GL_TEXTURE_2D, channels, format, tw, th, staging);
-    std::free(staging);
+    const GLuint name = texture_from_texels(texels);
+    std::free(texels.bytes);
     return name;
 }
 
