@@ -1,5 +1,5 @@
-// Whole frames on the offscreen renderer: both eye views, the interlacer and
-// a caption, at 1920 x 1080.
+// Whole frames on the offscreen renderer: both eye views, the interlacer or
+// the anaglyph mix, and a caption, at 1920 x 1080.
 #include "bench.h"
 
 #include "app/eye_views.h"
@@ -56,6 +56,7 @@ void frames(int32_t mode) {
     std::free(slide.left_image.pixels);
     std::free(slide.right_image.pixels);
     glDeleteTextures(2, slide.textures);
+    glDeleteTextures(4, &slide.anaglyph_textures[0][0]);
     headless::reset();
 }
 
@@ -63,3 +64,4 @@ void frames(int32_t mode) {
 
 BENCH(frame_mode0) { frames(0); }
 BENCH(frame_mode3_interlaced) { frames(3); }
+BENCH(frame_mode6_anaglyph) { frames(6); }

@@ -20,6 +20,7 @@ uint8_t key_state[256];
 uint8_t prev_key_state[256];
 int32_t quit_requested = 0;
 uint8_t minimise_pending = 0;
+GfxBlendEquation gfx_blend_equation = nullptr;
 
 // ---------------------------------------------------------------------------
 // Window rectangle
@@ -41,6 +42,26 @@ const PlatRect* monitor_at(const DynArray* monitors, uint32_t index) {
 WindowPlacement placement_of(const PlatRect& r) { return {r.left, r.top, r.right - r.left, r.bottom - r.top}; }
 
 void restore_display_mode_at_exit() { plat_restore_display_mode(); }
+
+bool has_extension(const char* extensions, const char* name) {
+    const size_t length = std::strlen(name);
+    for (const char* at = extensions; (at = std::strstr(at, name)) != nullptr; at += length)
+        if ((at == extensions || at[-1] == ' ') && (at[length] == ' ' || at[length] == 0)) return true;
+    return false;
+}
+
+GfxBlendEquation find_blend_equation() {
+    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    int major = 0, minor = 0;
+    if (!version || std::sscanf(version, "%d.%d", &major, &minor) != 2) major = minor = 0;
+    const char* name = nullptr;
+    if (major > 1 || (major == 1 && minor >= 4) || (extensions && has_extension(extensions, "GL_ARB_imaging")))
+        name = "glBlendEquation";
+    else if (extensions && has_extension(extensions, "GL_EXT_blend_subtract"))
+        name = "glBlendEquationEXT";
+    return name ? reinterpret_cast<GfxBlendEquation>(plat_gl_proc_address(name)) : nullptr;
+}
 
 }  // namespace
 
@@ -115,6 +136,7 @@ int32_t gfx_open_window(int32_t width, int32_t height, const char* title, void* 
     glEnable(GL_DEPTH_TEST);
     glShadeModel(GL_SMOOTH);
     glEnable(GL_COLOR_MATERIAL);
+    gfx_blend_equation = find_blend_equation();
     gfx_resize(screen_width, screen_height);
     glLoadIdentity();
 

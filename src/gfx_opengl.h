@@ -2,6 +2,7 @@
 // compositor and screenshots.
 #pragma once
 
+#include "gl.h"
 #include "platform/platform.h"
 
 #include <cstdint>
@@ -42,6 +43,12 @@ int32_t gfx_window_proc(void* window, uint32_t message, uint32_t wparam, int32_t
 int32_t gfx_pump_messages();
 void gfx_release_context();
 void collect_monitor_rect(const PlatRect* rect, void* user);
+
+// glBlendEquation of the window's context (OpenGL 1.4, ARB_imaging or
+// EXT_blend_subtract), or null where blending can only add; found when the
+// window opens. Tests set it to null to take the path of such drivers.
+typedef void(APIENTRY* GfxBlendEquation)(GLenum mode);
+extern GfxBlendEquation gfx_blend_equation;
 
 // Pixel-addressed overlay for the current viewport, and back.
 void gfx_begin_2d();

@@ -37,6 +37,10 @@ struct TextureLevels {
     std::vector<size_t> level_offset;
 };
 TextureLevels texture_stage(const SimpleBitmap& bitmap, int32_t max_texture_size);
+// Room for every level of a texture (none when it cannot be had), and the
+// levels above 0 made from level 0.
+TextureLevels texture_levels(int32_t channels, int32_t width, int32_t height);
+void texture_build_chain(TextureLevels* levels);
 // A texture with the settings of every slide and room for every level.
 GLuint texture_create(const TextureLevels& levels);
 // Uploads whole rows, about `budget` bytes, from where the last call left

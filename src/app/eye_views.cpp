@@ -17,16 +17,73 @@ void set_pixel_projection(int32_t w, int32_t h) {
     glMatrixMode(GL_MODELVIEW);
 }
 
-}  // namespace
-
-ChannelMask eye_channels(int32_t stereo_mode, int eye) {
-    switch (stereo_mode) {
-    case 6: return eye == 0 ? ChannelMask{true, false, false} : ChannelMask{false, true, true};   // red / cyan
-    case 7: return eye == 0 ? ChannelMask{false, true, false} : ChannelMask{true, false, true};   // green / magenta
-    case 8: return eye == 0 ? ChannelMask{true, true, false} : ChannelMask{false, false, true};   // amber / blue
-    default: return {true, true, true};
+// One eye's picture, scaled to cover the view in force, with the given texture.
+void draw_eye_quad(const Slide& slide, const EyeViewState& view, int eye, GLuint texture) {
+    const SimpleBitmap& image = eye == 0 ? slide.left_image : slide.right_image;
+    // An eye without a picture (missing or unreadable file) stays black.
+    if (image.width <= 0 || image.height <= 0 || texture == 0) return;
+    const EyeQuad q = eye_quad(screen_width, screen_height, image.width, image.height, view.zoom, view.offset_x,
+                               view.offset_y, eye);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    float u0 = 0, u1 = view.scale_x;
+    if (slide.same_image) {
+        u0 = eye * view.scale_x * 0.5f;
+        u1 = (view.scale_x + eye * view.scale_x) * 0.5f;
     }
+    glBegin(GL_QUADS);
+    glTexCoord2f(u0, 0);
+    glVertex2f(q.left, q.bottom);
+    glTexCoord2f(u1, 0);
+    glVertex2f(q.right, q.bottom);
+    glTexCoord2f(u1, view.scale_y);
+    glVertex2f(q.right, q.top);
+    glTexCoord2f(u0, view.scale_y);
+    glVertex2f(q.left, q.top);
+    glEnd();
 }
+
+// A white rectangle over the whole window, untextured, in the blending set.
+void blend_white_window() {
+    glDisable(GL_TEXTURE_2D);
+    glBegin(GL_QUADS);
+    glVertex2f(0, 0);
+    glVertex2f(static_cast<float>(screen_width), 0);
+    glVertex2f(static_cast<float>(screen_width), static_cast<float>(screen_height));
+    glVertex2f(0, static_cast<float>(screen_height));
+    glEnd();
+    glEnable(GL_TEXTURE_2D);
+}
+
+// The textures hold half of each eye's projection, split by sign, so that no
+// sum clamps before the last step doubles the result.
+void draw_anaglyph(const Slide& slide, const EyeViewState& view) {
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_CURRENT_BIT | GL_ENABLE_BIT);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glDisable(GL_DITHER);
+    glEnable(GL_BLEND);
+    glColor4f(1, 1, 1, 1);
+    glBlendFunc(GL_ONE, GL_ONE);
+    for (int eye = 0; eye < 2; ++eye) draw_eye_quad(slide, view, eye, slide.anaglyph_textures[eye][0]);
+    if (gfx_blend_equation) {
+        gfx_blend_equation(GL_FUNC_REVERSE_SUBTRACT);
+        for (int eye = 0; eye < 2; ++eye) draw_eye_quad(slide, view, eye, slide.anaglyph_textures[eye][1]);
+        gfx_blend_equation(GL_FUNC_ADD);
+    } else {
+        // Only addition: 1 - (1 - sum + negatives), clamped as a subtraction would be.
+        glBlendFunc(GL_ONE_MINUS_DST_COLOR, GL_ZERO);
+        blend_white_window();
+        glBlendFunc(GL_ONE, GL_ONE);
+        for (int eye = 0; eye < 2; ++eye) draw_eye_quad(slide, view, eye, slide.anaglyph_textures[eye][1]);
+        glBlendFunc(GL_ONE_MINUS_DST_COLOR, GL_ZERO);
+        blend_white_window();
+    }
+    glBlendFunc(GL_DST_COLOR, GL_ONE);
+    blend_white_window();
+    glPopAttrib();
+}
+
+}  // namespace
 
 EyeQuad eye_quad(int32_t view_w, int32_t view_h, int32_t image_w, int32_t image_h, float zoom, float offset_x,
                  float offset_y, int eye) {
@@ -42,48 +99,27 @@ EyeQuad eye_quad(int32_t view_w, int32_t view_h, int32_t image_w, int32_t image_
 void draw_eye_views(const Slide& slide, const EyeViewState& view) {
     const int32_t w = screen_width, h = screen_height;
     glEnable(GL_TEXTURE_2D);
-    for (int eye = 0; eye < 2; ++eye) {
-        switch (view.stereo_mode) {
-        case 2:
-        case 4: glViewport((w * eye) / 2, 0, w / 2, h); break;
-        case 1:
-        case 3:
-        case 5: glViewport(0, (h * eye) / 2, w, h / 2); break;
-        default: break;
+    if (view.stereo_mode >= 6 && view.stereo_mode <= 8) {
+        draw_anaglyph(slide, view);
+    } else {
+        for (int eye = 0; eye < 2; ++eye) {
+            switch (view.stereo_mode) {
+            case 2:
+            case 4: glViewport((w * eye) / 2, 0, w / 2, h); break;
+            case 1:
+            case 3:
+            case 5: glViewport(0, (h * eye) / 2, w, h / 2); break;
+            default: break;
+            }
+            // One screen per eye: the eye is drawn at its own screen's proportions.
+            if (view.stereo_mode == 4) screen_width /= 2;
+            if (view.stereo_mode == 5) screen_height /= 2;
+            if (view.stereo_mode == 4 || view.stereo_mode == 5) set_pixel_projection(screen_width, screen_height);
+            draw_eye_quad(slide, view, eye, slide.textures[eye]);
+            screen_width = w;
+            screen_height = h;
         }
-        // One screen per eye: the eye is drawn at its own screen's proportions.
-        if (view.stereo_mode == 4) screen_width /= 2;
-        if (view.stereo_mode == 5) screen_height /= 2;
-        if (view.stereo_mode == 4 || view.stereo_mode == 5) set_pixel_projection(screen_width, screen_height);
-
-        const SimpleBitmap& image = eye == 0 ? slide.left_image : slide.right_image;
-        const EyeQuad q = eye_quad(screen_width, screen_height, image.width, image.height, view.zoom,
-                                   view.offset_x, view.offset_y, eye);
-        screen_width = w;
-        screen_height = h;
-        // An eye without a picture (missing or unreadable file) stays black.
-        if (image.width <= 0 || image.height <= 0) continue;
-
-        const ChannelMask channels = eye_channels(view.stereo_mode, eye);
-        glColorMask(channels.red, channels.green, channels.blue, GL_TRUE);
-        glBindTexture(GL_TEXTURE_2D, slide.textures[eye]);
-        float u0 = 0, u1 = view.scale_x;
-        if (slide.same_image) {
-            u0 = eye * view.scale_x * 0.5f;
-            u1 = (view.scale_x + eye * view.scale_x) * 0.5f;
-        }
-        glBegin(GL_QUADS);
-        glTexCoord2f(u0, 0);
-        glVertex2f(q.left, q.bottom);
-        glTexCoord2f(u1, 0);
-        glVertex2f(q.right, q.bottom);
-        glTexCoord2f(u1, view.scale_y);
-        glVertex2f(q.right, q.top);
-        glTexCoord2f(u0, view.scale_y);
-        glVertex2f(q.left, q.top);
-        glEnd();
     }
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glDisable(GL_TEXTURE_2D);
     glViewport(0, 0, w, h);
     if (view.stereo_mode == 4 || view.stereo_mode == 5) set_pixel_projection(w, h);

@@ -22,15 +22,11 @@ struct EyeQuad {
 EyeQuad eye_quad(int32_t view_w, int32_t view_h, int32_t image_w, int32_t image_h, float zoom, float offset_x,
                  float offset_y, int eye);
 
-// The colour channels an eye is drawn into: all of them, except in the
-// coloured modes, which overlay the eyes as anaglyphs for glasses of two
-// colours (6: red left, cyan right; 7: green left, magenta right; 8: amber
-// left, blue right).
-struct ChannelMask {
-    bool red, green, blue;
-};
-ChannelMask eye_channels(int32_t stereo_mode, int eye);
-
+// Both eyes in their views. The coloured modes 6, 7 and 8 mix the eyes over
+// the whole window into a least-squares anaglyph (see anaglyph.h) from the
+// slide's anaglyph textures, in the frame buffer: the positive halves added,
+// the negative ones taken away (by blend subtraction, or added to the
+// inverted frame where the driver lacks it), the sum doubled.
 void draw_eye_views(const Slide& slide, const EyeViewState& view);
 
 // While Shift is held: mouse movement, measured from the window centre where

@@ -7,20 +7,21 @@
 #include <cstdlib>
 
 PreparedSlide::~PreparedSlide() {
-    for (int eye = 0; eye < 2; ++eye) {
-        bitmap_free(&images[eye]);
-        // Textures exist only on the frame loop's thread, and die with the window.
-        if (textures[eye] && !quit_requested) glDeleteTextures(1, &textures[eye]);
-    }
+    for (SimpleBitmap& image : images) bitmap_free(&image);
+    // Textures exist only on the frame loop's thread, and die with the window.
+    for (GLuint& texture : textures)
+        if (texture && !quit_requested) glDeleteTextures(1, &texture);
 }
 
 bool PreparedSlide::upload_some(size_t* budget) {
     bool complete = true;
-    for (int eye = 0; eye < 2; ++eye) {
-        if (!textures[eye]) textures[eye] = texture_create(levels[eye]);
-        const size_t before = uploaded[eye];
-        complete = texture_upload_some(textures[eye], levels[eye], &uploaded[eye], *budget) && complete;
-        *budget -= std::min(*budget, uploaded[eye] - before);
+    for (int i = 0; i < TEXTURES; ++i) {
+        // Every eye has a texture, pictureless or not; anaglyph halves only where there are some.
+        if (!textures[i] && (i < 2 || !levels[i].level_offset.empty())) textures[i] = texture_create(levels[i]);
+        if (!textures[i]) continue;
+        const size_t before = uploaded[i];
+        complete = texture_upload_some(textures[i], levels[i], &uploaded[i], *budget) && complete;
+        *budget -= std::min(*budget, uploaded[i] - before);
     }
     if (complete)
         for (TextureLevels& l : levels) l.texels = {};  // the texels live on in the texture

@@ -20,6 +20,7 @@ struct SlideRequest {
     bool has_left = false, has_right = false;
     std::string left, right;
     int32_t same_image = 0;
+    int32_t stereo_mode = 0;
     PictureTarget target{};
 };
 SlideRequest slide_request(const ConfigList* list, int n, int32_t stereo_mode);
@@ -30,12 +31,15 @@ struct PreparedSlide {
     int number = 0;
     int32_t same_image = 0;
     SimpleBitmap images[2]{};
-    TextureLevels levels[2];
+    // The eyes' textures, then in the coloured modes each eye's positive and
+    // negative anaglyph halves.
+    static constexpr int TEXTURES = 6;
+    TextureLevels levels[TEXTURES];
     bool has_parallax = false;
     float parallax_offset_x = 0;
     // Frame loop only: the textures and how much of each is uploaded.
-    GLuint textures[2] = {0, 0};
-    size_t uploaded[2] = {0, 0};
+    GLuint textures[TEXTURES] = {};
+    size_t uploaded[TEXTURES] = {};
 
     PreparedSlide() = default;
     PreparedSlide(const PreparedSlide&) = delete;

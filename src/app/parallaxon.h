@@ -20,6 +20,9 @@ struct Slide {
     SimpleBitmap left_image;
     SimpleBitmap right_image;
     GLuint textures[2];
+    // Coloured modes only: per eye, the positive and negative halves of its
+    // anaglyph projection (0 where there are none).
+    GLuint anaglyph_textures[2][2];
     int32_t texture_width, texture_height;
     float texture_scale_x, texture_scale_y;
     float stereo_offset_x, stereo_offset_y;

@@ -4,6 +4,7 @@
 
 #include "app/loader.h"
 
+#include "anaglyph.h"
 #include "gfx_opengl.h"
 #include "image/picture.h"
 
@@ -74,6 +75,31 @@ void scan_offset(const char* text, float* x, float* y) {
     *y = static_cast<float>(value);
 }
 
+// The positive and negative halves of an eye's anaglyph projection, from its
+// staged picture, which the coloured modes then no longer draw. Without the
+// memory for them the eye stays black, as an unreadable picture does.
+void stage_anaglyph(const float matrix[3][3], PreparedSlide* slide, int eye) {
+    TextureLevels& picture = slide->levels[eye];
+    if (!slide->images[eye].pixels || picture.level_offset.empty()) return;
+    TextureLevels& positive = slide->levels[2 + 2 * eye];
+    TextureLevels& negative = slide->levels[3 + 2 * eye];
+    positive = texture_levels(3, picture.width, picture.height);
+    negative = texture_levels(3, picture.width, picture.height);
+    if (positive.texels.empty() || negative.texels.empty()) {
+        positive = negative = TextureLevels{};
+        return;
+    }
+    const size_t in_stride = (static_cast<size_t>(picture.width) * picture.channels + 3) & ~size_t(3);
+    const size_t out_stride = (static_cast<size_t>(picture.width) * 3 + 3) & ~size_t(3);
+    for (size_t y = 0; y < static_cast<size_t>(picture.height); ++y)
+        anaglyph_split(matrix, picture.texels.data() + y * in_stride, picture.channels, picture.width,
+                       positive.texels.data() + y * out_stride, negative.texels.data() + y * out_stride);
+    texture_build_chain(&positive);
+    texture_build_chain(&negative);
+    picture.texels = {};
+    picture.level_offset = {};
+}
+
 }  // namespace
 
 const char* find_text_nocase(const char* text, const char* pattern) {
@@ -93,6 +119,7 @@ SlideRequest slide_request(const ConfigList* list, int n, int32_t stereo_mode) {
     request.left = left_path ? left_path : "";
     request.right = right_path ? right_path : "";
     request.same_image = (left_path && right_path && equals_nocase(left_path, right_path)) ? 1 : 0;
+    request.stereo_mode = stereo_mode;
     request.target = picture_target(stereo_mode);
     return request;
 }
@@ -114,6 +141,8 @@ std::unique_ptr<PreparedSlide> prepare_slide(const SlideRequest& request) {
     slide->has_parallax = pictures.has_parallax && std::isfinite(pictures.parallax_offset_x);
     slide->parallax_offset_x = pictures.parallax_offset_x;
     for (int eye = 0; eye < 2; ++eye) slide->levels[eye] = texture_stage(slide->images[eye], request.target.max_side);
+    if (const AnaglyphMatrices* matrices = anaglyph_matrices(request.stereo_mode))
+        for (int eye = 0; eye < 2; ++eye) stage_anaglyph(eye == 0 ? matrices->left : matrices->right, slide.get(), eye);
     return slide;
 }
 
@@ -125,6 +154,10 @@ void install_slide(Slide* slide, PreparedSlide* prepared, const ConfigList* list
     for (int eye = 0; eye < 2; ++eye) {
         slide->textures[eye] = prepared->textures[eye];
         prepared->textures[eye] = 0;
+        for (int sign = 0; sign < 2; ++sign) {
+            slide->anaglyph_textures[eye][sign] = prepared->textures[2 + 2 * eye + sign];
+            prepared->textures[2 + 2 * eye + sign] = 0;
+        }
         // Both eyes write the size, so the right eye's texture gives it.
         slide->texture_width = prepared->levels[eye].reported_width;
         slide->texture_height = prepared->levels[eye].reported_height;
@@ -173,6 +206,10 @@ std::unique_ptr<PreparedSlide> uninstall_slide(Slide* slide, int n) {
     for (int eye = 0; eye < 2; ++eye) {
         prepared->textures[eye] = slide->textures[eye];
         slide->textures[eye] = 0;
+        for (int sign = 0; sign < 2; ++sign) {
+            prepared->textures[2 + 2 * eye + sign] = slide->anaglyph_textures[eye][sign];
+            slide->anaglyph_textures[eye][sign] = 0;
+        }
         prepared->levels[eye].reported_width = slide->texture_width;
         prepared->levels[eye].reported_height = slide->texture_height;
     }
@@ -198,6 +235,10 @@ void free_slide(Slide* slide) {
         // Once the window is closed its context and textures are gone with it.
         if (!quit_requested) glDeleteTextures(1, &slide->textures[eye]);
         slide->textures[eye] = 0;
+        for (GLuint& texture : slide->anaglyph_textures[eye]) {
+            if (!quit_requested && texture) glDeleteTextures(1, &texture);
+            texture = 0;
+        }
     }
     std::free(slide->caption.text);
     slide->caption.text = nullptr;

@@ -204,35 +204,46 @@ TextureLevels texture_stage(const SimpleBitmap& bitmap, int32_t limit) {
     const uint32_t reduced_h = static_cast<uint32_t>(bitmap.height - 1) / (1u << shift_y) + 1;
     const int32_t tw = static_cast<int32_t>(pow2_ceil(reduced_w)), th = static_cast<int32_t>(pow2_ceil(reduced_h));
 
+    TextureLevels t = placeholder_levels(bytes_per_pixel);
+    t.reported_width = clamp_to_int32(static_cast<uint64_t>(tw) << shift_x);
+    t.reported_height = clamp_to_int32(static_cast<uint64_t>(th) << shift_y);
     const int32_t channels = bytes_per_pixel == 4 ? 4 : 3;
+    TextureLevels staged = texture_levels(channels, tw, th);
+    if (staged.texels.empty() ||
+        !stage_image(bitmap, static_cast<size_t>(channels), shift_x, shift_y, staged.texels.data(),
+                     padded_row(static_cast<size_t>(tw) * static_cast<size_t>(channels))))
+        return t;  // too large to hold: the placeholder, at the size the picture would have had
+    texture_build_chain(&staged);
+    staged.reported_width = t.reported_width, staged.reported_height = t.reported_height;
+    return staged;
+}
+
+TextureLevels texture_levels(int32_t channels, int32_t width, int32_t height) {
+    TextureLevels t;
     size_t total = 0;
     std::vector<size_t> offsets;
-    for (int32_t w = tw, h = th;; w = w > 1 ? w / 2 : 1, h = h > 1 ? h / 2 : 1) {
+    for (int32_t w = width, h = height;; w = w > 1 ? w / 2 : 1, h = h > 1 ? h / 2 : 1) {
         offsets.push_back(total);
         total += level_bytes(channels, w, h);
         if (w == 1 && h == 1) break;
     }
-    TextureLevels t = placeholder_levels(bytes_per_pixel);
-    t.reported_width = clamp_to_int32(static_cast<uint64_t>(tw) << shift_x);
-    t.reported_height = clamp_to_int32(static_cast<uint64_t>(th) << shift_y);
     try {
-        std::vector<uint8_t> texels(total);
-        if (!stage_image(bitmap, static_cast<size_t>(channels), shift_x, shift_y, texels.data(),
-                         padded_row(static_cast<size_t>(tw) * static_cast<size_t>(channels))))
-            return t;
-        int32_t w = tw, h = th;
-        for (size_t level = 1; level < offsets.size(); ++level) {
-            halve(channels, texels.data() + offsets[level - 1], w, h, texels.data() + offsets[level]);
-            w = w > 1 ? w / 2 : 1, h = h > 1 ? h / 2 : 1;
-        }
-        t.channels = channels;
-        t.width = tw, t.height = th;
-        t.texels = std::move(texels);
-        t.level_offset = std::move(offsets);
+        t.texels.resize(total);
     } catch (const std::bad_alloc&) {
-        // Too large to hold: the placeholder, at the size the picture would have had.
+        return t;
     }
+    t.channels = channels;
+    t.width = width, t.height = height;
+    t.level_offset = std::move(offsets);
     return t;
+}
+
+void texture_build_chain(TextureLevels* t) {
+    int32_t w = t->width, h = t->height;
+    for (size_t level = 1; level < t->level_offset.size(); ++level) {
+        halve(t->channels, t->texels.data() + t->level_offset[level - 1], w, h, t->texels.data() + t->level_offset[level]);
+        w = w > 1 ? w / 2 : 1, h = h > 1 ? h / 2 : 1;
+    }
 }
 
 GLuint texture_create(const TextureLevels& levels) {

@@ -26,6 +26,10 @@ bool headless_gl_create(int32_t width, int32_t height) {
     return true;
 }
 
+void* headless_gl_proc_address(const char* name) {
+    return context ? reinterpret_cast<void*>(OSMesaGetProcAddress(name)) : nullptr;
+}
+
 void headless_gl_destroy() {
     if (context) {
         OSMesaMakeCurrent(nullptr, nullptr, GL_UNSIGNED_BYTE, 0, 0);

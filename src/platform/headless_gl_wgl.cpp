@@ -114,6 +114,12 @@ bool headless_gl_create(int32_t width, int32_t height) {
     return true;
 }
 
+void* headless_gl_proc_address(const char* name) {
+    void* proc = context ? reinterpret_cast<void*>(wglGetProcAddress(name)) : nullptr;
+    const intptr_t value = reinterpret_cast<intptr_t>(proc);
+    return value >= -1 && value <= 3 ? nullptr : proc;
+}
+
 void headless_gl_destroy() {
     if (context) {
         if (framebuffer) {

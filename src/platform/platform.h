@@ -39,6 +39,9 @@ PlatCreateResult plat_create_window(int32_t x, int32_t y, int32_t w, int32_t h,
                                     const char* title, void* instance, void** window_out);
 void plat_release_context();                      // wglMakeCurrent(0), wglDeleteContext, ReleaseDC
 void plat_swap_buffers();                         // SwapBuffers(device_context)
+// wglGetProcAddress: an OpenGL function beyond 1.1 of the current context, or
+// null. Whether the context supports it is for the caller to ask GL.
+void* plat_gl_proc_address(const char* name);
 
 // PeekMessage/GetMessage/TranslateMessage/DispatchMessage until the queue is
 // empty. Returns 1 as soon as the quit message (WM_QUIT) is taken, else 0.

@@ -89,6 +89,8 @@ void plat_release_context() {
     headless_gl_destroy();
 }
 
+void* plat_gl_proc_address(const char* name) { return headless_gl_proc_address(name); }
+
 void plat_swap_buffers() {
     headless::State& s = state();
     if (s.on_swap) s.on_swap(s.swaps);

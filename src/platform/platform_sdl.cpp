@@ -99,6 +99,8 @@ void plat_release_context() {
     context = nullptr;
 }
 
+void* plat_gl_proc_address(const char* name) { return context ? SDL_GL_GetProcAddress(name) : nullptr; }
+
 void plat_swap_buffers() {
     if (window && context) SDL_GL_SwapWindow(window);
 }

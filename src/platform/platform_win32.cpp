@@ -107,6 +107,14 @@ void plat_release_context() {
     }
 }
 
+void* plat_gl_proc_address(const char* name) {
+    PROC proc = gl_context ? wglGetProcAddress(name) : nullptr;
+    // Some drivers answer 1, 2, 3 or -1 instead of null for a name they lack.
+    const intptr_t value = reinterpret_cast<intptr_t>(proc);
+    if (value >= -1 && value <= 3) return nullptr;
+    return reinterpret_cast<void*>(proc);
+}
+
 void plat_swap_buffers() {
     if (device_context) SwapBuffers(device_context);
 }
