@@ -299,7 +299,12 @@ void gfx_screenshot(const char* prefix) {
     if (screen_width <= 0 || screen_height <= 0) return;
     const size_t row_bytes = bmp_row_bytes(screen_width);
     std::vector<uint8_t> pixels(row_bytes * static_cast<size_t>(screen_height));
+    // BMP rows are padded to 4 bytes, whatever packing the last read-back left.
+    GLint pack_alignment = 4;
+    glGetIntegerv(GL_PACK_ALIGNMENT, &pack_alignment);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glReadPixels(0, 0, screen_width, screen_height, GL_BGR, GL_UNSIGNED_BYTE, pixels.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, pack_alignment);
     bmp_save_and_convert(pixels.data(), screen_width, screen_height, name, 1);
 }
 
