@@ -47,7 +47,7 @@ void restore_display_mode_at_exit() { plat_restore_display_mode(); }
 WindowPlacement gfx_choose_window_rect(int32_t width, int32_t height) {
     WindowPlacement place{0, 0, 0, 0};
     if (width == 0 && height == 0) {
-        plat_primary_screen_size(&place.width, &place.height);
+        place = placement_of(plat_primary_screen());
     } else if (width == 0) {
         DynArray monitors = enumerate_monitors();
         if (monitors.count > 0) {

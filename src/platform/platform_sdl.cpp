@@ -171,11 +171,11 @@ void plat_enum_monitors(PlatMonitorCallback callback, void* user) {
     }
 }
 
-void plat_primary_screen_size(int32_t* w, int32_t* h) {
+// SDL lists the primary output first (X11 with RandR).
+PlatRect plat_primary_screen() {
     SDL_Rect bounds{0, 0, 0, 0};
     if (ensure_video()) SDL_GetDisplayBounds(0, &bounds);
-    *w = bounds.w;
-    *h = bounds.h;
+    return {bounds.x, bounds.y, bounds.x + bounds.w, bounds.y + bounds.h};
 }
 
 void plat_virtual_screen(int32_t* x, int32_t* y, int32_t* w, int32_t* h) {

@@ -153,10 +153,7 @@ void plat_enum_monitors(PlatMonitorCallback callback, void* user) {
     EnumDisplayMonitors(nullptr, nullptr, monitor_procedure, reinterpret_cast<LPARAM>(&request));
 }
 
-void plat_primary_screen_size(int32_t* w, int32_t* h) {
-    *w = GetSystemMetrics(SM_CXSCREEN);
-    *h = GetSystemMetrics(SM_CYSCREEN);
-}
+PlatRect plat_primary_screen() { return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
 
 void plat_virtual_screen(int32_t* x, int32_t* y, int32_t* w, int32_t* h) {
     *x = GetSystemMetrics(SM_XVIRTUALSCREEN);
