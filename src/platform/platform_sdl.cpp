@@ -11,7 +11,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -124,15 +123,12 @@ int plat_pump_messages() {
 }
 
 void plat_get_keyboard_state(uint8_t keys[256]) {
-    std::memset(keys, 0, 256);
     int count = 0;
     const Uint8* pressed = SDL_GetKeyboardState(&count);
-    for (int usage = 0; usage < count; ++usage)
-        if (pressed[usage]) {
-            uint8_t vk = vk_from_hid_usage(usage);
-            if (vk) keys[vk] = 0x80;
-        }
-    keys_fill_generic(keys);
+    const KeyLayout layout = [](int usage) {
+        return static_cast<int32_t>(SDL_GetKeyFromScancode(static_cast<SDL_Scancode>(usage)));
+    };
+    keys_from_usages(pressed, count, layout, keys);
 }
 
 bool plat_is_iconic() { return window && (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED); }
