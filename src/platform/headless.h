@@ -30,6 +30,7 @@ struct State {
     int64_t counter = 0;
     int64_t frame_ticks = 16667;
     uint32_t ticks = 0;
+    uint32_t seed_clock = 0;  // what plat_seed_clock reads
     bool run_commands = false;  // really run commands handed to plat_run_command
 
     // Hooks. on_pump runs at the start of every message pump with the number

@@ -67,6 +67,9 @@ void plat_restore_display_mode();                     // ChangeDisplaySettings(N
 bool plat_query_performance_frequency(int64_t* frequency);  // QueryPerformanceFrequency
 void plat_query_performance_counter(int64_t* counter);      // QueryPerformanceCounter
 uint32_t plat_tick_count();                                 // GetTickCount
+// The random generator's seed: GetTickCount on Windows, elsewhere the low 32
+// bits of the wall clock's milliseconds, so that no two runs start alike.
+uint32_t plat_seed_clock();
 void plat_sleep(uint32_t milliseconds);                     // Sleep
 uint32_t plat_thread_id();                                  // GetCurrentThreadId
 bool plat_delete_file(const char* path);                    // DeleteFileA

@@ -143,6 +143,7 @@ bool plat_query_performance_frequency(int64_t* frequency) {
 }
 void plat_query_performance_counter(int64_t* counter) { *counter = state().counter; }
 uint32_t plat_tick_count() { return state().ticks; }
+uint32_t plat_seed_clock() { return state().seed_clock; }
 void plat_sleep(uint32_t milliseconds) { state().slept_ms += milliseconds; }
 uint32_t plat_thread_id() { return 1; }
 bool plat_delete_file(const char* path) {

@@ -9,6 +9,7 @@
 #define SDL_MAIN_HANDLED
 #include <SDL.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -213,6 +214,10 @@ bool plat_query_performance_frequency(int64_t* frequency) {
 }
 void plat_query_performance_counter(int64_t* counter) { *counter = static_cast<int64_t>(SDL_GetPerformanceCounter()); }
 uint32_t plat_tick_count() { return SDL_GetTicks(); }
+uint32_t plat_seed_clock() {
+    const auto since_epoch = std::chrono::system_clock::now().time_since_epoch();
+    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since_epoch).count());
+}
 void plat_sleep(uint32_t milliseconds) { SDL_Delay(milliseconds); }
 uint32_t plat_thread_id() { return static_cast<uint32_t>(SDL_ThreadID()); }
 bool plat_delete_file(const char* path) { return std::remove(path) == 0; }

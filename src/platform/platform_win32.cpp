@@ -190,6 +190,7 @@ void plat_query_performance_counter(int64_t* counter) {
 }
 
 uint32_t plat_tick_count() { return GetTickCount(); }
+uint32_t plat_seed_clock() { return GetTickCount(); }
 void plat_sleep(uint32_t milliseconds) { Sleep(milliseconds); }
 uint32_t plat_thread_id() { return GetCurrentThreadId(); }
 bool plat_delete_file(const char* path) { return DeleteFileA(path) != 0; }
