@@ -202,6 +202,14 @@ uint32_t pow2_ceil(uint32_t n) {
 
 void image_set_max_texture_size_for_tests(int32_t size) { max_texture_size_for_tests = size; }
 
+int32_t image_max_texture_size() {
+    GLint limit = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &limit);
+    if (limit < 1) limit = 1 << 30;
+    if (max_texture_size_for_tests > 0) limit = std::min(limit, max_texture_size_for_tests);
+    return limit;
+}
+
 namespace {
 
 size_t padded_row(size_t bytes) { return (bytes + 3) & ~size_t(3); }
@@ -220,14 +228,6 @@ public:
 private:
     GLint saved_ = 4;
 };
-
-int32_t max_texture_size() {
-    GLint limit = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &limit);
-    if (limit < 1) limit = 1 << 30;
-    if (max_texture_size_for_tests > 0) limit = std::min(limit, max_texture_size_for_tests);
-    return limit;
-}
 
 uint8_t expand5(uint32_t v) { return static_cast<uint8_t>(v << 3 | v >> 2); }
 uint8_t expand6(uint32_t v) { return static_cast<uint8_t>(v << 2 | v >> 4); }
@@ -350,7 +350,7 @@ GLuint texture_from_bitmap(SimpleBitmap bitmap, int32_t* texture_width, int32_t*
     }
 
     // Oversized pictures lose resolution, never their texture.
-    int32_t limit = max_texture_size();
+    int32_t limit = image_max_texture_size();
     int shift_x = 0, shift_y = 0;
     while (pow2_ceil(static_cast<uint32_t>(bitmap.width - 1) / (1u << shift_x) + 1) > static_cast<uint32_t>(limit))
         ++shift_x;

@@ -26,6 +26,9 @@ GLuint texture_from_bitmap(SimpleBitmap bitmap, int32_t* texture_width, int32_t*
 void texture_build_mipmaps(GLenum target, int32_t channels, GLenum format, int32_t width, int32_t height,
                            uint8_t* buffer);
 
+// The largest texture side: GL_MAX_TEXTURE_SIZE, or the lower limit set for tests.
+int32_t image_max_texture_size();
+
 // Lowers the texture size limit below GL_MAX_TEXTURE_SIZE, so that tests can
 // reach the reduction of oversized images; 0 goes back to the GL limit.
 void image_set_max_texture_size_for_tests(int32_t size);
