@@ -5,6 +5,7 @@
 #include "anaglyph.h"
 #include "gfx_opengl.h"
 #include "image/picture.h"
+#include "text_encoding.h"
 
 #include <cmath>
 #include <cstdio>
@@ -115,7 +116,10 @@ void load_slide(Slide* slide, const ConfigList* list, int n, int32_t stereo_mode
 
     const char* caption = entry_value(list, "Caption", n);
     Caption& c = slide->caption;
-    c.text = copy_text(caption ? caption : "");
+    // A caption saved as UTF-8 is shown in the font's Windows-1252 slots.
+    const std::string text =
+        caption ? cp1252_from_utf8(reinterpret_cast<const uint8_t*>(caption), std::strlen(caption)) : std::string();
+    c.text = copy_text(text.c_str());
     c.first_time = 0;
     c.last_time = 0;
     c.left_x = screen_width / 8;
