@@ -1,8 +1,10 @@
-// Arbitrary bytes as text to draw and measure and as a font name with style modifiers.
+// Arbitrary bytes as text to draw and measure, as a caption to convert from UTF-8,
+// and as a font name with style modifiers.
 // Input: mode byte, wrap edge, bottom limit, then the text.
 #include "bitmapfonts.h"
 #include "gfx_opengl.h"
 #include "platform/headless.h"
+#include "text_encoding.h"
 
 #include <cstdint>
 #include <cstring>
@@ -60,6 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     data += 3;
     size -= 3;
     const std::string text(reinterpret_cast<const char*>(data), size);
+    const std::string caption = cp1252_from_utf8(data, size);
 
     font_parse_spec(text.c_str());
     if (mode & 1) font_use_spec(text.c_str());
@@ -69,6 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     text_set_blend_mode(mode >> 4);
     text_begin();
     text_draw(10, 10, right, bottom, text.c_str(), 0xFFFFFF);
+    text_draw(10, 10, right, bottom, caption.c_str(), 0x808080);
     text_draw_bytes(10, 10, right, bottom, data, size, 0x000000);
     text_end();
 

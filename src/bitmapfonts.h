@@ -61,7 +61,7 @@ struct FontState {
     uint8_t current_widest;         // the current font's metrics at its own scales
     uint8_t current_cell_height;
     uint8_t current_ref_width;
-    int32_t blend_mode;             // text blend mode for the next text_begin
+    int32_t blend_mode = 3;         // text blend mode for the next text_begin
 
     // Test hooks: a non-zero value stands in for GL_MAX_TEXTURE_SIZE, and
     // quad_hook sees every glyph quad text_draw emits.

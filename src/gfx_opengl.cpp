@@ -5,6 +5,7 @@
 #include "report.h"
 #include "settings.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -68,7 +69,7 @@ GfxBlendEquation find_blend_equation() {
 WindowPlacement gfx_choose_window_rect(int32_t width, int32_t height) {
     WindowPlacement place{0, 0, 0, 0};
     if (width == 0 && height == 0) {
-        plat_primary_screen_size(&place.width, &place.height);
+        place = placement_of(plat_primary_screen());
     } else if (width == 0) {
         DynArray monitors = enumerate_monitors();
         if (monitors.count > 0) {
@@ -232,15 +233,44 @@ void gfx_end_2d() {
 // Row interlacing
 
 namespace {
-struct InterlaceTexture {
+
+// One texture of the compositor: the block of the frame from column x, row y
+// (counted from the bottom) that fits a texture of width x height.
+struct InterlaceTile {
     GLuint name;
+    int32_t x, y;
     uint32_t width, height;
+    bool same_block(const InterlaceTile& o) const {
+        return x == o.x && y == o.y && width == o.width && height == o.height;
+    }
 };
-InterlaceTexture interlace_texture = {0, 0, 0};
+std::vector<InterlaceTile> interlace_tiles;
+
+uint32_t pow2_floor(uint32_t n) {
+    const uint32_t up = pow2_ceil(n);
+    return up > n ? up / 2 : up;
+}
+
+// A single texture of the window's power-of-two size when the GL allows one;
+// otherwise blocks of the largest allowed size, the last ones only as large
+// as what is left of the window needs.
+std::vector<InterlaceTile> interlace_layout(int32_t w, int32_t h) {
+    const uint32_t limit = pow2_floor(static_cast<uint32_t>(texture_size_limit()));
+    const uint32_t step_w = std::min(pow2_ceil(static_cast<uint32_t>(w)), limit);
+    const uint32_t step_h = std::min(pow2_ceil(static_cast<uint32_t>(h)), limit);
+    std::vector<InterlaceTile> tiles;
+    for (int64_t y = 0; y < h; y += step_h)
+        for (int64_t x = 0; x < w; x += step_w)
+            tiles.push_back({0, static_cast<int32_t>(x), static_cast<int32_t>(y),
+                             std::min(step_w, pow2_ceil(static_cast<uint32_t>(w - x))),
+                             std::min(step_h, pow2_ceil(static_cast<uint32_t>(h - y)))});
+    return tiles;
+}
+
 }  // namespace
 
 void gfx_reset_state() {
-    interlace_texture = {0, 0, 0};
+    interlace_tiles.clear();
     screen_width = screen_height = 0;
     fullscreen_offset_x = fullscreen_offset_y = 0;
     window_handle = nullptr;
@@ -256,47 +286,55 @@ int32_t interlace_source_row(int32_t height, int32_t parity, int32_t y) {
 
 void stereo_interlace(int32_t swap) {
     const int32_t w = screen_width, h = screen_height;
+    if (w <= 0 || h <= 0) return;
     PlatRect rect = plat_get_window_rect();
     const int32_t parity = (swap ^ (rect.top & 1)) & 1;
 
-    const uint32_t texture_width = pow2_ceil(static_cast<uint32_t>(w));
-    const uint32_t texture_height = pow2_ceil(static_cast<uint32_t>(h));
-    InterlaceTexture& cache = interlace_texture;
-    if (cache.name && (texture_width != cache.width || texture_height != cache.height)) {
-        glDeleteTextures(1, &cache.name);
-        cache.name = 0;
+    std::vector<InterlaceTile> layout = interlace_layout(w, h);
+    const bool same = layout.size() == interlace_tiles.size() &&
+                      std::equal(layout.begin(), layout.end(), interlace_tiles.begin(),
+                                 [](const InterlaceTile& a, const InterlaceTile& b) { return a.same_block(b); });
+    if (!same) {
+        for (InterlaceTile& tile : interlace_tiles) glDeleteTextures(1, &tile.name);
+        for (InterlaceTile& tile : layout) {
+            glGenTextures(1, &tile.name);
+            glBindTexture(GL_TEXTURE_2D, tile.name);
+            glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, tile.x, tile.y, tile.width, tile.height, 0);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        }
+        interlace_tiles = std::move(layout);
     }
-    if (!cache.name) {
-        cache.width = texture_width;
-        cache.height = texture_height;
-        glGenTextures(1, &cache.name);
-        glBindTexture(GL_TEXTURE_2D, cache.name);
-        glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, 0, 0, cache.width, cache.height, 0);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    // Every block is copied before any row is drawn over the frame.
+    for (const InterlaceTile& tile : interlace_tiles) {
+        glBindTexture(GL_TEXTURE_2D, tile.name);
+        glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, tile.x, tile.y, std::min<int32_t>(tile.width, w - tile.x),
+                            std::min<int32_t>(tile.height, h - tile.y));
     }
-    glBindTexture(GL_TEXTURE_2D, cache.name);
-    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, w, h);
 
-    const float u = static_cast<float>(w) / cache.width;
     gfx_begin_2d();
     glEnable(GL_TEXTURE_2D);
     glDisable(GL_LIGHTING);
     glDisable(GL_BLEND);
-    glBindTexture(GL_TEXTURE_2D, cache.name);
     glColor3f(1, 1, 1);
-    glBegin(GL_LINES);
-    for (int32_t y = h - 1; y >= 0; --y) {
-        // Sample the centre of the source row and draw through the centre of
-        // the output row, so each output row is exactly one source row.
-        const int32_t s = interlace_source_row(h, parity, y);
-        const float v = (s + 0.5f) / cache.height;
-        glTexCoord2f(0, v);
-        glVertex2f(0, y + 0.5f);
-        glTexCoord2f(u, v);
-        glVertex2f(static_cast<float>(w), y + 0.5f);
+    for (const InterlaceTile& tile : interlace_tiles) {
+        const int32_t right = std::min<int32_t>(tile.x + static_cast<int32_t>(tile.width), w);
+        const float u = static_cast<float>(right - tile.x) / tile.width;
+        glBindTexture(GL_TEXTURE_2D, tile.name);
+        glBegin(GL_LINES);
+        for (int32_t y = h - 1; y >= 0; --y) {
+            const int32_t s = interlace_source_row(h, parity, y) - tile.y;
+            if (s < 0 || s >= static_cast<int32_t>(tile.height)) continue;
+            // Sample the centre of the source row and draw through the centre
+            // of the output row, so each output row is exactly one source row.
+            const float v = (s + 0.5f) / tile.height;
+            glTexCoord2f(0, v);
+            glVertex2f(static_cast<float>(tile.x), y + 0.5f);
+            glTexCoord2f(u, v);
+            glVertex2f(static_cast<float>(right), y + 0.5f);
+        }
+        glEnd();
     }
-    glEnd();
     glDisable(GL_TEXTURE_2D);
     gfx_end_2d();
 }
@@ -330,7 +368,12 @@ void gfx_screenshot(const char* prefix) {
     if (screen_width <= 0 || screen_height <= 0) return;
     const size_t row_bytes = bmp_row_bytes(screen_width);
     std::vector<uint8_t> pixels(row_bytes * static_cast<size_t>(screen_height));
+    // BMP rows are padded to 4 bytes, whatever packing the last read-back left.
+    GLint pack_alignment = 4;
+    glGetIntegerv(GL_PACK_ALIGNMENT, &pack_alignment);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glReadPixels(0, 0, screen_width, screen_height, GL_BGR, GL_UNSIGNED_BYTE, pixels.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, pack_alignment);
     bmp_save_and_convert(pixels.data(), screen_width, screen_height, name, 1);
 }
 

@@ -121,7 +121,7 @@ TEST_F(Show, ArrowsPauseAndTheClockStepThroughTheSlides) {
 // beyond the file's slides shows black), drawn again once when it repeats.
 TEST_F(Show, RandomOrderDrawsAmongTheFirstN) {
     quarter_second_frames();
-    headless::state().ticks = 4242;  // the seed
+    headless::state().seed_clock = 4242;  // the seed
     write_file("config.txt", slides(3) + "Slide time: 0.25\nRandomise: 4\n");
     ASSERT_EQ(run(16), 0);
     const std::vector<int> shown = slides_shown();

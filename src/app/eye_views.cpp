@@ -99,6 +99,11 @@ EyeQuad eye_quad(int32_t view_w, int32_t view_h, int32_t image_w, int32_t image_
 void draw_eye_views(const Slide& slide, const EyeViewState& view) {
     const int32_t w = screen_width, h = screen_height;
     glEnable(GL_TEXTURE_2D);
+    // Textures are modulated by the current colour, which an earlier pass may
+    // have left at any value: white while drawing, the caller's afterwards.
+    GLfloat colour[4] = {1, 1, 1, 1};
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    glColor3f(1, 1, 1);
     if (view.stereo_mode >= 6 && view.stereo_mode <= 8) {
         draw_anaglyph(slide, view);
     } else {
@@ -120,6 +125,7 @@ void draw_eye_views(const Slide& slide, const EyeViewState& view) {
             screen_height = h;
         }
     }
+    glColor4fv(colour);
     glDisable(GL_TEXTURE_2D);
     glViewport(0, 0, w, h);
     if (view.stereo_mode == 4 || view.stereo_mode == 5) set_pixel_projection(w, h);

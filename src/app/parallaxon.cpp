@@ -128,7 +128,7 @@ int app_main(const char* /*command_line*/, void* instance) {
         return 0;
     }
     font_load_glyph_data(caption_glyph_data, caption_glyph_data_length, "caption");
-    rand15_seed(plat_tick_count());
+    rand15_seed(plat_seed_clock());
     show.n_over_32768 = show.randomise / 32768.0;
     load_number(show, show.randomise != 0 ? pick_random_slide(show.randomise, show.n_over_32768) : 1);
     show.last_reading = get_seconds();

@@ -7,6 +7,7 @@
 #include "anaglyph.h"
 #include "gfx_opengl.h"
 #include "image/picture.h"
+#include "text_encoding.h"
 
 #include <cmath>
 #include <cstdio>
@@ -177,7 +178,10 @@ void install_slide(Slide* slide, PreparedSlide* prepared, const ConfigList* list
     slide->parallax_offset_x = prepared->parallax_offset_x;
     const char* caption = entry_value(list, "Caption", n);
     Caption& c = slide->caption;
-    c.text = copy_text(caption ? caption : "");
+    // A caption saved as UTF-8 is shown in the font's Windows-1252 slots.
+    const std::string text =
+        caption ? cp1252_from_utf8(reinterpret_cast<const uint8_t*>(caption), std::strlen(caption)) : std::string();
+    c.text = copy_text(text.c_str());
     c.first_time = 0;
     c.last_time = 0;
     c.left_x = screen_width / 8;

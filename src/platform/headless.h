@@ -16,7 +16,7 @@ namespace headless {
 struct State {
     // Scripted desktop.
     std::vector<PlatRect> monitors{{0, 0, 1920, 1080}};
-    int32_t primary_w = 1920, primary_h = 1080;
+    int32_t primary_x = 0, primary_y = 0, primary_w = 1920, primary_h = 1080;
     int32_t virtual_x = 0, virtual_y = 0, virtual_w = 1920, virtual_h = 1080;
     PlatCreateResult fail_step = PLAT_CREATE_OK;  // simulate a creation failure
 
@@ -30,6 +30,7 @@ struct State {
     int64_t counter = 0;
     int64_t frame_ticks = 16667;
     uint32_t ticks = 0;
+    uint32_t seed_clock = 0;  // what plat_seed_clock reads
     bool run_commands = false;  // really run commands handed to plat_run_command
 
     // Hooks. on_pump runs at the start of every message pump with the number

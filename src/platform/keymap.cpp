@@ -1,5 +1,7 @@
 #include "platform/keymap.h"
 
+#include <cstring>
+
 uint8_t vk_from_hid_usage(int usage) {
     if (usage >= 4 && usage <= 29) return static_cast<uint8_t>('A' + (usage - 4));     // a..z
     if (usage >= 30 && usage <= 38) return static_cast<uint8_t>('1' + (usage - 30));   // 1..9
@@ -61,4 +63,28 @@ void keys_fill_generic(uint8_t keys[256]) {
     keys[0x10] = (keys[0xA0] | keys[0xA1]) & 0x80;
     keys[0x11] = (keys[0xA2] | keys[0xA3]) & 0x80;
     keys[0x12] = (keys[0xA4] | keys[0xA5]) & 0x80;
+}
+
+namespace {
+
+uint8_t vk_from_layout(int usage, int32_t layout_code) {
+    if (layout_code >= 'a' && layout_code <= 'z') return static_cast<uint8_t>('A' + (layout_code - 'a'));
+    if (layout_code >= 'A' && layout_code <= 'Z') return static_cast<uint8_t>(layout_code);
+    // A letter key labelled with a symbol (AZERTY's comma) is no letter; one of
+    // another script (Cyrillic, Greek) keeps its place, as on Windows.
+    const bool letter_key = usage >= 4 && usage <= 29;
+    if (letter_key && layout_code > 0 && layout_code < 128) return 0;
+    return vk_from_hid_usage(usage);
+}
+
+}  // namespace
+
+void keys_from_usages(const uint8_t* pressed, int count, const KeyLayout& layout, uint8_t keys[256]) {
+    std::memset(keys, 0, 256);
+    for (int usage = 0; usage < count; ++usage)
+        if (pressed[usage]) {
+            const uint8_t vk = vk_from_layout(usage, layout ? layout(usage) : 0);
+            if (vk) keys[vk] = 0x80;
+        }
+    keys_fill_generic(keys);
 }

@@ -59,7 +59,9 @@ void plat_hide_cursor();                          // ShowCursor(FALSE)
 // Monitors and screens.
 typedef void (*PlatMonitorCallback)(const PlatRect* rect, void* user);
 void plat_enum_monitors(PlatMonitorCallback callback, void* user);  // EnumDisplayMonitors
-void plat_primary_screen_size(int32_t* w, int32_t* h);              // SM_CXSCREEN, SM_CYSCREEN
+// The primary monitor: (0, 0, SM_CXSCREEN, SM_CYSCREEN) on Windows; an X11
+// desktop may place it anywhere.
+PlatRect plat_primary_screen();
 void plat_virtual_screen(int32_t* x, int32_t* y, int32_t* w, int32_t* h);  // SM_*VIRTUALSCREEN
 void plat_change_display_mode(int32_t w, int32_t h);  // ChangeDisplaySettings(CDS_FULLSCREEN); result ignored
 void plat_restore_display_mode();                     // ChangeDisplaySettings(NULL, 0)
@@ -68,6 +70,9 @@ void plat_restore_display_mode();                     // ChangeDisplaySettings(N
 bool plat_query_performance_frequency(int64_t* frequency);  // QueryPerformanceFrequency
 void plat_query_performance_counter(int64_t* counter);      // QueryPerformanceCounter
 uint32_t plat_tick_count();                                 // GetTickCount
+// The random generator's seed: GetTickCount on Windows, elsewhere the low 32
+// bits of the wall clock's milliseconds, so that no two runs start alike.
+uint32_t plat_seed_clock();
 void plat_sleep(uint32_t milliseconds);                     // Sleep
 uint32_t plat_thread_id();                                  // GetCurrentThreadId
 bool plat_delete_file(const char* path);                    // DeleteFileA

@@ -135,9 +135,9 @@ void plat_hide_cursor() { ++state().hide_cursor_calls; }
 void plat_enum_monitors(PlatMonitorCallback callback, void* user) {
     for (const PlatRect& r : state().monitors) callback(&r, user);
 }
-void plat_primary_screen_size(int32_t* w, int32_t* h) {
-    *w = state().primary_w;
-    *h = state().primary_h;
+PlatRect plat_primary_screen() {
+    const headless::State& s = state();
+    return {s.primary_x, s.primary_y, s.primary_x + s.primary_w, s.primary_y + s.primary_h};
 }
 void plat_virtual_screen(int32_t* x, int32_t* y, int32_t* w, int32_t* h) {
     *x = state().virtual_x;
@@ -154,6 +154,7 @@ bool plat_query_performance_frequency(int64_t* frequency) {
 }
 void plat_query_performance_counter(int64_t* counter) { *counter = state().counter; }
 uint32_t plat_tick_count() { return state().ticks; }
+uint32_t plat_seed_clock() { return state().seed_clock; }
 void plat_sleep(uint32_t milliseconds) { state().slept_ms += milliseconds; }
 uint32_t plat_thread_id() { return 1; }
 bool plat_delete_file(const char* path) {

@@ -9,9 +9,9 @@
 #define SDL_MAIN_HANDLED
 #include <SDL.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -126,15 +126,12 @@ int plat_pump_messages() {
 }
 
 void plat_get_keyboard_state(uint8_t keys[256]) {
-    std::memset(keys, 0, 256);
     int count = 0;
     const Uint8* pressed = SDL_GetKeyboardState(&count);
-    for (int usage = 0; usage < count; ++usage)
-        if (pressed[usage]) {
-            uint8_t vk = vk_from_hid_usage(usage);
-            if (vk) keys[vk] = 0x80;
-        }
-    keys_fill_generic(keys);
+    const KeyLayout layout = [](int usage) {
+        return static_cast<int32_t>(SDL_GetKeyFromScancode(static_cast<SDL_Scancode>(usage)));
+    };
+    keys_from_usages(pressed, count, layout, keys);
 }
 
 bool plat_is_iconic() { return window && (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED); }
@@ -173,11 +170,11 @@ void plat_enum_monitors(PlatMonitorCallback callback, void* user) {
     }
 }
 
-void plat_primary_screen_size(int32_t* w, int32_t* h) {
+// SDL lists the primary output first (X11 with RandR).
+PlatRect plat_primary_screen() {
     SDL_Rect bounds{0, 0, 0, 0};
     if (ensure_video()) SDL_GetDisplayBounds(0, &bounds);
-    *w = bounds.w;
-    *h = bounds.h;
+    return {bounds.x, bounds.y, bounds.x + bounds.w, bounds.y + bounds.h};
 }
 
 void plat_virtual_screen(int32_t* x, int32_t* y, int32_t* w, int32_t* h) {
@@ -219,6 +216,10 @@ bool plat_query_performance_frequency(int64_t* frequency) {
 }
 void plat_query_performance_counter(int64_t* counter) { *counter = static_cast<int64_t>(SDL_GetPerformanceCounter()); }
 uint32_t plat_tick_count() { return SDL_GetTicks(); }
+uint32_t plat_seed_clock() {
+    const auto since_epoch = std::chrono::system_clock::now().time_since_epoch();
+    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since_epoch).count());
+}
 void plat_sleep(uint32_t milliseconds) { SDL_Delay(milliseconds); }
 uint32_t plat_thread_id() { return static_cast<uint32_t>(SDL_ThreadID()); }
 bool plat_delete_file(const char* path) { return std::remove(path) == 0; }

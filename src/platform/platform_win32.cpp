@@ -161,10 +161,7 @@ void plat_enum_monitors(PlatMonitorCallback callback, void* user) {
     EnumDisplayMonitors(nullptr, nullptr, monitor_procedure, reinterpret_cast<LPARAM>(&request));
 }
 
-void plat_primary_screen_size(int32_t* w, int32_t* h) {
-    *w = GetSystemMetrics(SM_CXSCREEN);
-    *h = GetSystemMetrics(SM_CYSCREEN);
-}
+PlatRect plat_primary_screen() { return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
 
 void plat_virtual_screen(int32_t* x, int32_t* y, int32_t* w, int32_t* h) {
     *x = GetSystemMetrics(SM_XVIRTUALSCREEN);
@@ -201,6 +198,7 @@ void plat_query_performance_counter(int64_t* counter) {
 }
 
 uint32_t plat_tick_count() { return GetTickCount(); }
+uint32_t plat_seed_clock() { return GetTickCount(); }
 void plat_sleep(uint32_t milliseconds) { Sleep(milliseconds); }
 uint32_t plat_thread_id() { return GetCurrentThreadId(); }
 bool plat_delete_file(const char* path) { return DeleteFileA(path) != 0; }

@@ -127,9 +127,11 @@ TEST(Win32Monitors, EveryResolutionFormFindsTheScreen) {
 
 TEST(Win32Monitors, ScreenMetrics) {
     int32_t w = 0, h = 0, x = 1, y = 1;
-    plat_primary_screen_size(&w, &h);
-    EXPECT_EQ(w, SCREEN_W);
-    EXPECT_EQ(h, SCREEN_H);
+    const PlatRect primary = plat_primary_screen();
+    EXPECT_EQ(primary.left, 0);
+    EXPECT_EQ(primary.top, 0);
+    EXPECT_EQ(primary.right, SCREEN_W);
+    EXPECT_EQ(primary.bottom, SCREEN_H);
     plat_virtual_screen(&x, &y, &w, &h);
     EXPECT_EQ(x, 0);
     EXPECT_EQ(y, 0);
