@@ -7,6 +7,7 @@
 // and a model of the viewer's screen checks it.
 #pragma once
 
+#include "app/loader.h"
 #include "app/parallaxon.h"
 #include "bmp_files.h"
 #include "gfx_opengl.h"
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <map>
@@ -158,7 +160,10 @@ public:
             auto it = script.find(pump);
             if (it != script.end()) it->second(st);
         };
-        s.on_swap = [this](int) { this->frames.push_back(headless::read_frame_rgb()); };
+        s.on_swap = [this](int) {
+            this->frames.push_back(headless::read_frame_rgb());
+            most_held = std::max(most_held, prepared_slides_in_memory() + 1);  // and the one on screen
+        };
         return app_main("", nullptr);
     }
     // The slide each frame shows at the centre of the window.
@@ -171,4 +176,5 @@ public:
     TempDir dir;
     std::map<int, std::function<void(headless::State&)>> script;
     std::vector<std::vector<uint8_t>> frames;
+    size_t most_held = 0;  // slides in memory at any buffer swap
 };

@@ -2,6 +2,8 @@
 // the random order, offset editing, screenshots and what config.txt keeps.
 #include "show.h"
 
+#include "rand15.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -246,4 +248,45 @@ TEST_F(Show, AltTabMinimisesTheWindow) {
     EXPECT_EQ(s.topmost_calls, 5);   // pumps 0 to 2, 7 and 8: not while minimising
     EXPECT_EQ(s.hide_cursor_calls, 1);
     EXPECT_EQ(s.title, "Parallaxon [Qorvath 2014-15]");
+}
+
+// Slides are prepared ahead: a random show with arrows goes exactly where
+// drawing at each change would go, at most three slides are held at once, and
+// Left brings back the slide just left without reading its files again.
+TEST_F(Show, ReadAheadKeepsTheOrderAndAtMostThreeSlides) {
+    quarter_second_frames();
+    headless::state().seed_clock = 77;
+    write_file("config.txt", slides(4) + "Slide time: 0.5\nRandomise: 5\n");
+    press(VK_KEY_RIGHT, 3), press(VK_KEY_LEFT, 6), hold(VK_KEY_LEFT, 9, 10), hold(VK_KEY_RIGHT, 9, 10);
+    ASSERT_EQ(run(20), 0);
+    EXPECT_EQ(most_held, 3u);
+    // The same show with every draw made when its slide is due.
+    rand15_seed(77);
+    std::vector<int> expected;
+    int n = pick_random_slide(5, 5 / 32768.0);
+    double clock = 0;
+    for (int frame = 0; frame < 20; ++frame) {
+        clock += frame ? 0.25 : 0;
+        if (frame == 3 && n < 4) n = n + 1, clock = 0;
+        if (frame == 6 && n > 1) n = n - 1, clock = 0;
+        if (frame == 9) {
+            if (n > 1) n = n - 1, clock = 0;
+            if (n < 4) n = n + 1, clock = 0;
+        }
+        if (clock >= 0.5) {
+            const int m = pick_random_slide(5, 5 / 32768.0);
+            n = m == n ? pick_random_slide(5, 5 / 32768.0) : m, clock = 0;
+        }
+        expected.push_back(n > 4 ? 0 : n);
+    }
+    EXPECT_EQ(slides_shown(), expected);
+}
+
+TEST_F(Show, LeftBringsBackTheSlideJustLeft) {
+    write_file("config.txt", slides(3) + "Slide time: 100\n");
+    press(VK_KEY_RIGHT, 2);
+    at(2, [](headless::State&) { std::remove("l1.bmp"), std::remove("r1.bmp"); });
+    press(VK_KEY_LEFT, 5);
+    ASSERT_EQ(run(7), 0);
+    EXPECT_EQ(slides_shown(), (std::vector<int>{1, 1, 2, 2, 2, 1, 1}));
 }

@@ -4,9 +4,19 @@
 #include "gfx_opengl.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 
+namespace {
+std::atomic<size_t> prepared_count{0};
+}
+
+size_t prepared_slides_in_memory() { return prepared_count; }
+
+PreparedSlide::PreparedSlide() { ++prepared_count; }
+
 PreparedSlide::~PreparedSlide() {
+    --prepared_count;
     for (SimpleBitmap& image : images) bitmap_free(&image);
     // Textures exist only on the frame loop's thread, and die with the window.
     for (GLuint& texture : textures)

@@ -41,13 +41,16 @@ struct PreparedSlide {
     GLuint textures[TEXTURES] = {};
     size_t uploaded[TEXTURES] = {};
 
-    PreparedSlide() = default;
+    PreparedSlide();
     PreparedSlide(const PreparedSlide&) = delete;
     PreparedSlide& operator=(const PreparedSlide&) = delete;
     ~PreparedSlide();
     // Uploads some of the textures; true once both are complete.
     bool upload_some(size_t* budget);
 };
+
+// How many prepared slides exist, wherever they are.
+size_t prepared_slides_in_memory();
 
 // Reads, decodes and stages: no GL, no settings; any thread.
 std::unique_ptr<PreparedSlide> prepare_slide(const SlideRequest& request);

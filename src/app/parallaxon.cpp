@@ -2,6 +2,7 @@
 #include "app/parallaxon.h"
 
 #include "app/eye_views.h"
+#include "app/loader.h"
 #include "bitmapfonts.h"
 #include "display_settings.h"
 #include "gfx_opengl.h"
@@ -10,11 +11,18 @@
 #include "report.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
 const char* const WINDOW_TITLE = "Parallaxon [Qorvath 2014-15]";
+
+// Texture bytes uploaded per frame for the slides prepared ahead: small
+// enough that no frame stalls, large enough that a camera-size pair is up
+// within a second.
+constexpr size_t UPLOAD_BYTES_PER_FRAME = size_t(4) << 20;
 
 struct SlideShow {
     ConfigList settings;
@@ -28,6 +36,12 @@ struct SlideShow {
     float scale_x = 0, scale_y = 0, offset_x = 0, offset_y = 0;
     int paused = 0;
     double clock = 0, last_reading = 0;
+    // Read-ahead: the slide the timed advance goes to next, drawn in advance
+    // in random order (the generator's state before that draw is kept, so the
+    // draw can be made again when an arrow changes the slide it is compared with).
+    SlideLoader loader;
+    int next_number = 1;
+    uint32_t random_before_next = 0;
 };
 
 void take_working_values(SlideShow& show) {
@@ -37,44 +51,61 @@ void take_working_values(SlideShow& show) {
     show.offset_y = show.slide.stereo_offset_y;
 }
 
-// The record keeps the working values, so that a slide without an offset of
-// its own inherits the one just edited.
-void store_and_free(SlideShow& show) {
-    show.slide.texture_scale_x = show.scale_x;
-    show.slide.texture_scale_y = show.scale_y;
-    show.slide.stereo_offset_x = show.offset_x;
-    show.slide.stereo_offset_y = show.offset_y;
-    free_slide(&show.slide);
-}
-
-void load_number(SlideShow& show, int m) {
-    show.number = m;
-    load_slide(&show.slide, &show.settings, m, show.stereo_mode);
-    take_working_values(show);
-    show.clock = 0;
-}
-
-void change_slide(SlideShow& show, int m) {
-    store_and_free(show);
-    load_number(show, m);
-}
-
 bool slide_exists(const SlideShow& show, int m) {
     return show.settings.count > 0 && find_nth_entry(&show.settings, "Left image", m) != nullptr;
 }
 
-void timed_advance(SlideShow& show) {
-    store_and_free(show);
-    if (show.slides_left > 0 && --show.slides_left == 0) std::exit(0);
-    int m;
+// The next slide of the timed advance, and the slides kept ready: that one and
+// the one before the current (for Left). Everything else is let go.
+void plan_ahead(SlideShow& show) {
     if (show.randomise == 0) {
-        m = show.number + 1;
-        if (!slide_exists(show, m)) m = 1;
+        show.next_number = slide_exists(show, show.number + 1) ? show.number + 1 : 1;
     } else {
-        m = pick_random_slide(show.randomise, show.n_over_32768);
+        show.random_before_next = rand15_save();
+        int m = pick_random_slide(show.randomise, show.n_over_32768);
         if (m == show.number) m = pick_random_slide(show.randomise, show.n_over_32768);
+        show.next_number = m;
     }
-    load_number(show, m);
+    std::vector<int> wanted{show.next_number};
+    if (show.number > 1) wanted.push_back(show.number - 1);
+    show.loader.keep_only(wanted);
+    for (int m : wanted) show.loader.want(slide_request(&show.settings, m, show.stereo_mode));
+}
+
+// The record keeps the working values, so that a slide without an offset of
+// its own inherits the one just edited; the slide leaving the screen stays
+// ready in case it is wanted again.
+void change_slide(SlideShow& show, int m) {
+    show.slide.texture_scale_x = show.scale_x;
+    show.slide.texture_scale_y = show.scale_y;
+    show.slide.stereo_offset_x = show.offset_x;
+    show.slide.stereo_offset_y = show.offset_y;
+    std::unique_ptr<PreparedSlide> leaving = uninstall_slide(&show.slide, show.number);
+    std::unique_ptr<PreparedSlide> coming = m == show.number ? std::move(leaving) : show.loader.take(m);
+    if (!coming) {
+        coming = prepare_slide(slide_request(&show.settings, m, show.stereo_mode));
+        size_t budget = SIZE_MAX;
+        coming->upload_some(&budget);
+    }
+    if (leaving) show.loader.keep(std::move(leaving));
+    show.number = m;
+    install_slide(&show.slide, coming.get(), &show.settings, m);
+    take_working_values(show);
+    show.clock = 0;
+}
+
+// The arrows never draw at random: the draw made in advance is made again
+// against the slide they lead to.
+void step_to(SlideShow& show, int m) {
+    change_slide(show, m);
+    if (show.randomise != 0) rand15_seed(show.random_before_next);
+    plan_ahead(show);
+}
+
+void timed_advance(SlideShow& show) {
+    if (show.slides_left > 0 && --show.slides_left == 0) std::exit(0);
+    change_slide(show, show.next_number);
+    plan_ahead(show);
 }
 
 void run_frame_steps(SlideShow& show) {
@@ -85,8 +116,8 @@ void run_frame_steps(SlideShow& show) {
     if (!show.paused) show.clock += get_seconds() - show.last_reading;
     show.last_reading = get_seconds();
 
-    if (key_newly_pressed(VK_KEY_LEFT) && show.number > 1) change_slide(show, show.number - 1);
-    if (key_newly_pressed(VK_KEY_RIGHT) && slide_exists(show, show.number + 1)) change_slide(show, show.number + 1);
+    if (key_newly_pressed(VK_KEY_LEFT) && show.number > 1) step_to(show, show.number - 1);
+    if (key_newly_pressed(VK_KEY_RIGHT) && slide_exists(show, show.number + 1)) step_to(show, show.number + 1);
     if (show.clock >= show.slide_duration) timed_advance(show);
 
     const double zoom = zoom_factor(show.clock, show.pause_before_zoom, show.inverse_zoom_time);
@@ -95,6 +126,7 @@ void run_frame_steps(SlideShow& show) {
     if (show.stereo_mode == 3) stereo_interlace(show.swap_stereo);
     draw_caption(show.slide.caption);
     if (key_held(VK_KEY_CONTROL) && key_newly_pressed('S')) gfx_screenshot("3dimage");
+    show.loader.upload_some(UPLOAD_BYTES_PER_FRAME);
 }
 
 }  // namespace
@@ -130,7 +162,10 @@ int app_main(const char* /*command_line*/, void* instance) {
     font_load_glyph_data(caption_glyph_data, caption_glyph_data_length, "caption");
     rand15_seed(plat_seed_clock());
     show.n_over_32768 = show.randomise / 32768.0;
-    load_number(show, show.randomise != 0 ? pick_random_slide(show.randomise, show.n_over_32768) : 1);
+    show.number = show.randomise != 0 ? pick_random_slide(show.randomise, show.n_over_32768) : 1;
+    load_slide(&show.slide, &show.settings, show.number, show.stereo_mode);
+    take_working_values(show);
+    plan_ahead(show);
     show.last_reading = get_seconds();
     if (screen_width == 0)
         report_inner("parallaxon", 75, REPORT_FATAL,
