@@ -1,43 +1,30 @@
-// A tiny benchmark registry: each bench file registers named cases, the
-// bench program runs them all (or those whose name contains argv[1]) and
-// prints a figure per case.
+// Benchmarks with Google Benchmark. Each figure that moves bytes is also
+// given as a ratio to a memcpy of the same number of bytes in the same run
+// ("x_memcpy"), which holds across machines better than seconds do.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
 #include <chrono>
-#include <cstdio>
+#include <cstring>
+#include <vector>
 
-struct BenchCase {
-    const char* name;
-    void (*run)();
-    BenchCase* next;
-};
+// Seconds for the fastest of a few memcpy calls of `bytes`, into a warm buffer.
+inline double memcpy_seconds(size_t bytes) {
+    std::vector<char> from(bytes, 1), to(bytes, 0);
+    double best = 1e9;
+    for (int i = 0; i < 5; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        std::memcpy(to.data(), from.data(), bytes);
+        benchmark::DoNotOptimize(to.data());
+        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    return best;
+}
 
-struct BenchRegistrar {
-    BenchRegistrar(const char* name, void (*run)());
-};
-
-#define BENCH(name)                                              \
-    static void bench_##name();                                  \
-    static BenchRegistrar bench_registrar_##name(#name, bench_##name); \
-    static void bench_##name()
-
-// Runs body repeatedly for about a quarter of a second and prints the mean
-// time per run, with the given unit count (bytes, pixels...) per run.
-template <typename Body>
-void bench_measure(const char* what, double units_per_run, const char* unit, Body body) {
-    using clock = std::chrono::steady_clock;
-    body();  // warm up
-    long runs = 0;
-    auto start = clock::now();
-    double elapsed = 0;
-    do {
-        body();
-        ++runs;
-        elapsed = std::chrono::duration<double>(clock::now() - start).count();
-    } while (elapsed < 0.25);
-    double per_run = elapsed / runs;
-    if (units_per_run > 0)
-        std::printf("%-40s %12.3f us/run %12.1f M%s/s\n", what, per_run * 1e6, units_per_run / per_run / 1e6, unit);
-    else
-        std::printf("%-40s %12.3f us/run\n", what, per_run * 1e6);
+// Reports the time of one iteration against a memcpy of `bytes`.
+inline void report_against_memcpy(benchmark::State& state, size_t bytes, double seconds_per_iteration) {
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+    state.counters["x_memcpy"] = seconds_per_iteration / memcpy_seconds(bytes);
 }

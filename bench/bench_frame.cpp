@@ -1,67 +1,95 @@
-// Whole frames on the offscreen renderer: both eye views, the interlacer or
-// the anaglyph mix, and a caption, at 1920 x 1080.
+// Whole frames on the offscreen renderer, and whole shows of camera-size
+// slides: how long the worst frame takes against the median one.
 #include "bench.h"
 
-#include "app/eye_views.h"
-#include "bitmapfonts.h"
+#include "../tests/bmp_files.h"
+#include "../tests/photo_files.h"
+#include "app/parallaxon.h"
 #include "gfx_opengl.h"
-#include "gl.h"
 #include "platform/headless.h"
 
-#include <cstdlib>
-#include <cstring>
-#include <vector>
+#include <filesystem>
+#include <string>
 
 namespace {
 
-SimpleBitmap gradient(int32_t w, int32_t h) {
-    SimpleBitmap b{};
-    b.width = w;
-    b.height = h;
-    b.bytes_per_pixel = 3;
-    b.pixels = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(w) * h * 3));
-    for (int32_t i = 0; i < w * h; ++i) {
-        b.pixels[i * 3] = static_cast<uint8_t>(i);
-        b.pixels[i * 3 + 1] = static_cast<uint8_t>(i >> 8);
-        b.pixels[i * 3 + 2] = static_cast<uint8_t>(i >> 16);
-    }
-    return b;
+Rgb camera_pixel(int x, int y) {
+    return Rgb{static_cast<uint8_t>(x * 31 >> 4), static_cast<uint8_t>(y), static_cast<uint8_t>(x ^ y)};
 }
 
-void frames(int32_t mode) {
+// A show in a scratch folder on a 1920x1080 desktop, Esc at frame `frames`;
+// the wall-clock time of each frame, from one buffer swap to the next.
+std::vector<double> show_frame_times(const std::string& config, int frames) {
     headless::reset();
-    font_reset_for_tests();
-    fullscreen_offset_x = 1;
-    gfx_open_window(1920, 1080, "bench", nullptr);
-    font_load_glyph_data(caption_glyph_data, caption_glyph_data_length, "caption");
-    Slide slide{};
-    slide.left_image = gradient(1600, 1200);
-    slide.right_image = gradient(1600, 1200);
-    slide.textures[0] = texture_from_bitmap(slide.left_image, &slide.texture_width, &slide.texture_height);
-    slide.textures[1] = texture_from_bitmap(slide.right_image, &slide.texture_width, &slide.texture_height);
-    slide.texture_scale_x = 1600.0f / slide.texture_width;
-    slide.texture_scale_y = 1200.0f / slide.texture_height;
-    char text[] = "A caption of two lines over the slide, wrapped inside the middle three quarters of the screen";
-    Caption caption{0, 0, text, 240, 900, 1680, 0.03f};
-    char what[64];
-    std::snprintf(what, sizeof(what), "frame 1920x1080, stereo mode %d", mode);
-    bench_measure(what, 1920.0 * 1080.0, "pixel", [&] {
-        draw_eye_views(slide, {mode, 1.2f, slide.texture_scale_x, slide.texture_scale_y, 0.01f, 0});
-        if (mode == 3) stereo_interlace(0);
-        draw_caption(caption);
-        glFinish();
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    });
-    slide.caption.text = nullptr;
-    std::free(slide.left_image.pixels);
-    std::free(slide.right_image.pixels);
-    glDeleteTextures(2, slide.textures);
-    glDeleteTextures(4, &slide.anaglyph_textures[0][0]);
+    headless::State& s = headless::state();
+    s.primary_w = s.virtual_w = 1920, s.primary_h = s.virtual_h = 1080, s.monitors = {{0, 0, 1920, 1080}};
+    std::filesystem::current_path(std::filesystem::temp_directory_path() / "parallaxon-bench");
+    write_file("config.txt", config);
+    std::vector<double> times;
+    auto last = std::chrono::steady_clock::now();
+    s.on_swap = [&](int) {
+        const auto now = std::chrono::steady_clock::now();
+        times.push_back(std::chrono::duration<double>(now - last).count());
+        last = now;
+    };
+    s.on_pump = [frames](int pump) {
+        if (pump == frames) headless::state().keys[VK_KEY_ESCAPE] = 0x80;
+    };
+    app_main("", nullptr);
     headless::reset();
+    times.erase(times.begin());  // start-up, first slide included
+    return times;
 }
+
+void Frame1920x1080(benchmark::State& state) {
+    const std::string mode = std::to_string(state.range(0));
+    std::vector<double> all;
+    for (auto _ : state) {
+        std::vector<double> t = show_frame_times("Left image: l.bmp\nRight image: r.bmp\nSlide time: 100\n"
+                                                 "Stereo mode: " + mode + "\n", 30);
+        all.insert(all.end(), t.begin(), t.end());
+    }
+    std::sort(all.begin(), all.end());
+    state.counters["median_ms"] = all[all.size() / 2] * 1000;
+}
+
+// Slides of two 12-megapixel pictures changing every 2 s at 60 frames a
+// second: the worst frame against the median.
+void ShowOfCameraPairs(benchmark::State& state) {
+    const char* kind = state.range(0) ? "jpg" : "bmp";
+    std::string config = "Stereo mode: 2\nSlide time: 2\nSlide pause before zoom: 0.5\n";
+    for (int n = 1; n <= 3; ++n)
+        config += "Left image: c" + std::to_string(n) + "l." + kind + "\nRight image: c" + std::to_string(n) +
+                  "r." + kind + "\n";
+    std::vector<double> all;
+    for (auto _ : state) {
+        std::vector<double> t = show_frame_times(config, 480);
+        all.insert(all.end(), t.begin(), t.end());
+    }
+    std::sort(all.begin(), all.end());
+    const double median = all[all.size() / 2], worst = all.back();
+    state.counters["median_ms"] = median * 1000;
+    state.counters["worst_ms"] = worst * 1000;
+    state.counters["worst_x_median"] = worst / median;
+}
+
+void write_pictures() {
+    const auto folder = std::filesystem::temp_directory_path() / "parallaxon-bench";
+    std::filesystem::create_directories(folder);
+    std::filesystem::current_path(folder);
+    write_file("l.bmp", bmp24(1600, 1200, camera_pixel));
+    write_file("r.bmp", bmp24(1600, 1200, camera_pixel));
+    for (int n = 1; n <= 3; ++n)
+        for (const char* eye : {"l", "r"}) {
+            const std::string name = "c" + std::to_string(n) + eye;
+            write_file(name + ".bmp", bmp24(4000, 3000, camera_pixel));
+            write_file(name + ".jpg", jpeg(4000, 3000, camera_pixel));
+        }
+}
+
+const bool pictures_written = (write_pictures(), true);
+
+BENCHMARK(Frame1920x1080)->Arg(0)->Arg(2)->Arg(3)->Arg(6)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(ShowOfCameraPairs)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
-
-BENCH(frame_mode0) { frames(0); }
-BENCH(frame_mode3_interlaced) { frames(3); }
-BENCH(frame_mode6_anaglyph) { frames(6); }

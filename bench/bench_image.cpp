@@ -1,30 +1,66 @@
+// Pictures: BMP and JPEG decoding, and the staged mipmap chain.
 #include "bench.h"
+
 #include "../tests/bmp_files.h"
+#include "../tests/photo_files.h"
 #include "image.h"
-#include "platform/headless.h"
+#include "image/formats.h"
 
-#include <vector>
+namespace {
 
-BENCH(image_24bit_4000x3000) {
-    headless::make_gl_context(16, 16);
-    std::vector<uint8_t> file = bmp24(4000, 3000, [](int x, int y) {
-        return Rgb{static_cast<uint8_t>(x * 31 >> 4), static_cast<uint8_t>(y), static_cast<uint8_t>(x ^ y)};
-    });
-    double bytes = static_cast<double>(file.size());
-    bench_measure("bmp decode 24-bit 4000x3000", bytes, "B", [&] {
+Rgb camera_pixel(int x, int y) {
+    return Rgb{static_cast<uint8_t>(x * 31 >> 4), static_cast<uint8_t>(y), static_cast<uint8_t>(x ^ y)};
+}
+
+template <typename Body>
+void timed(benchmark::State& state, size_t bytes, Body body) {
+    double total = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        body();
+        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    report_against_memcpy(state, bytes, total / static_cast<double>(state.iterations()));
+}
+
+void BmpDecode4000x3000(benchmark::State& state) {
+    const std::vector<uint8_t> file = bmp24(4000, 3000, camera_pixel);
+    timed(state, file.size(), [&] {
         SimpleBitmap b = bitmap_from_bmp(file.data(), file.size());
-        bitmap_free(&b);
-    });
-    SimpleBitmap bitmap = bitmap_from_bmp(file.data(), file.size());
-    bench_measure("texture upload 24-bit 4000x3000", bytes, "B", [&] {
-        GLuint name = texture_from_bitmap(bitmap, nullptr, nullptr);
-        glDeleteTextures(1, &name);
-    });
-    bitmap_free(&bitmap);
-    bench_measure("bmp decode + upload 24-bit 4000x3000", bytes, "B", [&] {
-        SimpleBitmap b = bitmap_from_bmp(file.data(), file.size());
-        GLuint name = texture_from_bitmap(b, nullptr, nullptr);
-        glDeleteTextures(1, &name);
+        benchmark::DoNotOptimize(b.pixels);
         bitmap_free(&b);
     });
 }
+BENCHMARK(BmpDecode4000x3000)->Unit(benchmark::kMillisecond);
+
+// The texture of a 4000x3000 picture: 4096x4096 texels and their mipmaps.
+void MipmapChain4096(benchmark::State& state) {
+    const std::vector<uint8_t> file = bmp24(4000, 3000, camera_pixel);
+    SimpleBitmap b = bitmap_from_bmp(file.data(), file.size());
+    TextureLevels levels = texture_stage(b, 16384);
+    bitmap_free(&b);
+    const size_t level0 = levels.level_offset[1];
+    timed(state, level0, [&] { texture_build_chain(&levels); });
+}
+BENCHMARK(MipmapChain4096)->Unit(benchmark::kMillisecond);
+
+void StageTexture4000x3000(benchmark::State& state) {
+    const std::vector<uint8_t> file = bmp24(4000, 3000, camera_pixel);
+    SimpleBitmap b = bitmap_from_bmp(file.data(), file.size());
+    timed(state, file.size(), [&] { benchmark::DoNotOptimize(texture_stage(b, 16384).texels.data()); });
+    bitmap_free(&b);
+}
+BENCHMARK(StageTexture4000x3000)->Unit(benchmark::kMillisecond);
+
+// A 12-megapixel camera JPEG (4:2:0, quality 90) at full size and at 1/2..1/8.
+void JpegDecode4000x3000(benchmark::State& state) {
+    const std::vector<uint8_t> file = jpeg(4000, 3000, camera_pixel);
+    const double scale = 1.0 / static_cast<double>(state.range(0));
+    timed(state, 4000 * 3000 * 3, [&] {
+        SimpleBitmap b = jpeg_decode(file.data(), file.size(), scale, 16384);
+        bitmap_free(&b);
+    });
+}
+BENCHMARK(JpegDecode4000x3000)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Unit(benchmark::kMillisecond);
+
+}  // namespace
