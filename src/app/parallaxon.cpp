@@ -22,7 +22,7 @@ const char* const WINDOW_TITLE = "Parallaxon [Qorvath 2014-15]";
 // Texture bytes uploaded per frame for the slides prepared ahead: small
 // enough that no frame stalls, large enough that a camera-size pair is up
 // within a second.
-constexpr size_t UPLOAD_BYTES_PER_FRAME = size_t(4) << 20;
+constexpr size_t UPLOAD_BYTES_PER_FRAME = size_t(3) << 19;
 
 struct SlideShow {
     ConfigList settings;
