@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -113,7 +114,7 @@ int32_t report_inner(const char* file, int32_t line, int32_t type, const char* m
     if (copy && message) {
         size_t length = std::strlen(message);
         char* owned = static_cast<char*>(std::malloc(length + 1));
-        if (!owned) std::abort();
+        if (!owned) throw std::bad_alloc();
         std::memcpy(owned, message, length + 1);
         record.message = owned;
         record.owns_message = 1;

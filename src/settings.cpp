@@ -22,7 +22,7 @@ uint32_t resize_target(const DynArray* array, uint32_t needed) {
 
 void reallocate(DynArray* array, uint32_t capacity) {
     void* block = std::malloc(static_cast<size_t>(capacity ? capacity : 1) * array->element_size);
-    if (!block) std::abort();
+    if (!block) throw std::bad_alloc();
     if (array->count) std::memcpy(block, array->data, static_cast<size_t>(array->count) * array->element_size);
     std::free(array->data);
     array->data = block;
@@ -34,7 +34,7 @@ bool is_space(unsigned char c) { return c == ' ' || (c >= 9 && c <= 13); }
 
 char* copy_text(const char* begin, size_t length) {
     char* text = static_cast<char*>(std::malloc(length + 1));
-    if (!text) std::abort();
+    if (!text) throw std::bad_alloc();
     std::memcpy(text, begin, length);
     text[length] = 0;
     return text;
@@ -51,7 +51,7 @@ DynArray dynarray_create(uint32_t element_size) {
     array.min_capacity = DEFAULT_INITIAL_CAPACITY;
     array.fill_percent = 60.0f;
     array.data = std::malloc(static_cast<size_t>(array.capacity) * element_size);
-    if (!array.data) std::abort();
+    if (!array.data) throw std::bad_alloc();
     return array;
 }
 

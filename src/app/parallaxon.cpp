@@ -11,6 +11,8 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <exception>
+#include <new>
 
 namespace {
 
@@ -115,7 +117,9 @@ double zoom_factor(double slide_clock, double pause_before_zoom, double inverse_
     return std::pow(1.75, (1 - std::cos(3.141592653589793 * u)) * 0.5);
 }
 
-int app_main(const char* /*command_line*/, void* instance) {
+namespace {
+
+int run_show(const char* /*command_line*/, void* instance) {
     SlideShow show;
     show.settings = config_load("config.txt", ':');
     read_stereo_settings(&show.settings, &show.stereo_mode, &show.swap_stereo);
@@ -162,4 +166,19 @@ int app_main(const char* /*command_line*/, void* instance) {
     config_free(&show.settings);
     free_slide(&show.slide);
     return 0;
+}
+
+}  // namespace
+
+int app_main(const char* command_line, void* instance) {
+    // Running out of memory ends the show like any fatal error: with a message
+    // and status 1, config.txt as it was.
+    try {
+        return run_show(command_line, instance);
+    } catch (const std::bad_alloc&) {
+        report_inner("parallaxon", __LINE__, REPORT_FATAL, "Out of memory.", 0);
+    } catch (const std::exception& error) {
+        report_inner("parallaxon", __LINE__, REPORT_FATAL, error.what(), 1);
+    }
+    return 1;
 }

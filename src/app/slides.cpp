@@ -22,7 +22,7 @@ namespace {
 char* copy_text(const char* text) {
     size_t length = std::strlen(text);
     char* copy = static_cast<char*>(std::malloc(length + 1));
-    if (!copy) std::abort();
+    if (!copy) throw std::bad_alloc();
     std::memcpy(copy, text, length + 1);
     return copy;
 }
