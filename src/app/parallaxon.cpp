@@ -103,6 +103,7 @@ void run_frame_steps(SlideShow& show) {
 }  // namespace
 
 int pick_random_slide(int n_count, double n_over_32768) {
+    if (n_count < 1) return 1;
     const int r1 = rand15();
     const int r2 = rand15();
     const double draw = std::floor((r2 + r1 / 32768.0) * n_over_32768);
