@@ -136,8 +136,7 @@ void load_slide(Slide* slide, const ConfigList* list, int n, int32_t stereo_mode
     if (char* marker = const_cast<char*>(find_text_nocase(c.text, "$y="))) {
         double top = parse_real(marker + 3) * screen_height;
         // Positions off any sensible screen are clamped rather than overflowing.
-        if (!(top > -1e9)) top = 0;
-        if (top > 1e9) top = 1e9;
+        top = std::isnan(top) ? 0 : std::fmin(std::fmax(top, -1e9), 1e9);
         c.top_y = static_cast<int32_t>(top);
         *marker = 0;
     }
