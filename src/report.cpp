@@ -172,9 +172,11 @@ void report_default_handler(ReportRecord* record) {
 int32_t report_ask_yes_no(ReportRecord* record) {
     std::printf("%s (Y/N) ", record->message ? record->message : "");
     std::fflush(stdout);
-    // Only the first character of the answer matters; longer words are cut.
+    // Only the first character of the answer matters; the rest of a word
+    // too long for the buffer is read and dropped, not left for the next question.
     char word[1008] = {};
     if (std::scanf("%1007s", word) != 1) word[0] = 0;
+    std::scanf("%*[^ \t\n\v\f\r]");
     record->answer = (word[0] == 'y' || word[0] == 'Y') ? 1 : 0;
     return 1;
 }
