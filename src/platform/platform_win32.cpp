@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -276,11 +277,25 @@ int plat_run_program(const char* const argv[]) {
     return static_cast<int>(status);
 }
 
+namespace {
+
+char fatal_box_text[1024];
+
+DWORD WINAPI show_fatal_box(void*) {
+    MessageBoxA(nullptr, fatal_box_text, "Parallaxon", MB_OK | MB_ICONERROR | MB_TOPMOST | MB_SETFOREGROUND);
+    return 0;
+}
+
+}  // namespace
+
 // A GUI program has no console to print to: a fatal message also goes into a
-// message box, which stays in front of the topmost slideshow window.
+// message box, which stays in front of the topmost slideshow window. The box
+// has a thread of its own, so that an unattended show still ends after the
+// pause, whether or not anyone clicks it.
 void win32_report_handler(ReportRecord* record) {
-    if (record->type == REPORT_FATAL)
-        MessageBoxA(nullptr, record->message ? record->message : "", "Parallaxon",
-                    MB_OK | MB_ICONERROR | MB_TOPMOST | MB_SETFOREGROUND);
+    if (record->type == REPORT_FATAL) {
+        std::snprintf(fatal_box_text, sizeof(fatal_box_text), "%s", record->message ? record->message : "");
+        if (HANDLE thread = CreateThread(nullptr, 0, show_fatal_box, nullptr, 0, nullptr)) CloseHandle(thread);
+    }
     report_default_handler(record);
 }
