@@ -427,9 +427,7 @@ void bmp_save_and_convert(const uint8_t* pixels, int32_t width, int32_t height, 
     std::fclose(file);
     if (!convert) return;
 
-    // A PNG already there is someone's picture: neither overwritten nor taken for the result.
     const std::string png = png_path(path);
-    if (path_taken(png.c_str())) return;
     const char* const magick[] = {"magick", "-quality", "95", path, png.c_str(), nullptr};
     int status = plat_run_program(magick);
     // ImageMagick 6 has "convert" only; not on Windows, whose convert.exe converts file systems.
