@@ -77,6 +77,12 @@ stop_all() {
     rm -rf "$RUN"
 }
 trap stop_all EXIT
+# A stand-in converter that always fails keeps each screenshot a BMP, which
+# ImageMagick (magick, or convert) would otherwise turn into a PNG at once.
+mkdir "$RUN/bin"
+printf '#!/bin/sh\nexit 1\n' >"$RUN/bin/magick"
+chmod 755 "$RUN/bin/magick"
+export PATH="$RUN/bin:$PATH"
 start_xvfb "$screen"
 for f in "$DEMO"/*.bmp; do ln -s "$f" "$RUN/$(basename "$f")"; done
 names=(none top-bottom side-by-side interlace two-screen-side-by-side two-screen-vertical coloured coloured coloured)

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,7 @@ constexpr double DEGREES = 0.017453292519943295;
 char* copy_text(const char* text) {
     const size_t n = std::strlen(text) + 1;
     char* copy = static_cast<char*>(std::malloc(n));
-    if (!copy) std::abort();
+    if (!copy) throw std::bad_alloc();
     std::memcpy(copy, text, n);
     return copy;
 }
@@ -271,7 +272,7 @@ void font_load_glyph_data(const uint8_t* data, size_t length, const char* name) 
     }
 
     BitmapFont* font = static_cast<BitmapFont*>(std::calloc(1, sizeof(BitmapFont)));
-    if (!font) std::abort();
+    if (!font) throw std::bad_alloc();
     font->name = copy_text(name);
     font->cell_height = static_cast<uint8_t>(packing.cell_height);
     std::memcpy(font->glyph_x, packing.glyph_x, sizeof font->glyph_x);
@@ -523,7 +524,7 @@ void font_use_spec(const char* spec) {
 
 BitmapFont* font_clone(const BitmapFont* font) {
     BitmapFont* copy = static_cast<BitmapFont*>(std::malloc(sizeof(BitmapFont)));
-    if (!copy) std::abort();
+    if (!copy) throw std::bad_alloc();
     std::memcpy(copy, font, sizeof(BitmapFont));
     copy->name = copy_text(font->name);
     register_font(copy);
@@ -572,7 +573,7 @@ BitmapFont* font_create_empty(const char* spec) {
     while (BitmapFont* same = find_font_by_name(spec)) font_delete(same);
 
     BitmapFont* font = static_cast<BitmapFont*>(std::calloc(1, sizeof(BitmapFont)));
-    if (!font) std::abort();
+    if (!font) throw std::bad_alloc();
     font->name = copy_text(spec);
     font->cell_height = 1;
     font->style = FontStyle{font, 1.0f, 1.0f, 0.0f, 0.0f, FONT_SOURCE_GLYPH_DATA, 0};

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 int32_t screen_width = 0, screen_height = 0;
 int32_t fullscreen_offset_x = 0, fullscreen_offset_y = 0;
 void* window_handle = nullptr;
@@ -355,6 +357,22 @@ void put_le32(uint8_t* p, uint32_t v) {
 
 uint32_t bmp_row_bytes(int32_t width) { return (static_cast<uint32_t>(width) * 3 + 3) & ~3u; }
 
+// The BMP path with its extension (after a dot past the first character) made png.
+std::string png_path(const char* bmp) {
+    std::string png = bmp;
+    const size_t dot = png.rfind('.');
+    if (dot != std::string::npos && dot > 0)
+        png.replace(dot + 1, std::string::npos, "png");
+    else
+        png += ".png";
+    return png;
+}
+
+bool path_taken(const char* path) {
+    struct stat info;
+    return stat(path, &info) == 0;
+}
+
 }  // namespace
 
 int32_t screenshot_number(double seconds) {
@@ -362,8 +380,17 @@ int32_t screenshot_number(double seconds) {
 }
 
 void gfx_screenshot(const char* prefix) {
+    const int number = static_cast<int>(screenshot_number(get_seconds()));
+    // A name already taken by a BMP or a PNG gets a suffix: no screenshot is overwritten.
     char name[512];
-    std::snprintf(name, sizeof(name), "%s_%05d.bmp", prefix, static_cast<int>(screenshot_number(get_seconds())));
+    for (int copy = 1;; ++copy) {
+        if (copy == 1)
+            std::snprintf(name, sizeof(name), "%s_%05d.bmp", prefix, number);
+        else
+            std::snprintf(name, sizeof(name), "%s_%05d_%d.bmp", prefix, number, copy);
+        if (!path_taken(name) && !path_taken(png_path(name).c_str())) break;
+        if (copy == 1000) return;
+    }
 
     if (screen_width <= 0 || screen_height <= 0) return;
     const size_t row_bytes = bmp_row_bytes(screen_width);
@@ -400,16 +427,15 @@ void bmp_save_and_convert(const uint8_t* pixels, int32_t width, int32_t height, 
     std::fclose(file);
     if (!convert) return;
 
-    std::string png = path;
-    const size_t dot = png.rfind('.');
-    if (dot != std::string::npos && dot > 0)
-        png.replace(dot + 1, std::string::npos, "png");
-    else
-        png += ".png";
-    std::string command = "magick -quality 95 \"" + std::string(path) + "\" \"" + png + "\"";
-    plat_run_command(command.c_str());
-    if (FILE* result = std::fopen(png.c_str(), "rb")) {
-        std::fclose(result);
-        plat_delete_file(path);
+    const std::string png = png_path(path);
+    const char* const magick[] = {"magick", "-quality", "95", path, png.c_str(), nullptr};
+    int status = plat_run_program(magick);
+    // ImageMagick 6 has "convert" only; not on Windows, whose convert.exe converts file systems.
+#ifndef _WIN32
+    if (status == -1) {
+        const char* const convert_6[] = {"convert", "-quality", "95", path, png.c_str(), nullptr};
+        status = plat_run_program(convert_6);
     }
+#endif
+    if (status == 0 && path_taken(png.c_str())) plat_delete_file(path);
 }

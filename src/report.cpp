@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -113,7 +114,7 @@ int32_t report_inner(const char* file, int32_t line, int32_t type, const char* m
     if (copy && message) {
         size_t length = std::strlen(message);
         char* owned = static_cast<char*>(std::malloc(length + 1));
-        if (!owned) std::abort();
+        if (!owned) throw std::bad_alloc();
         std::memcpy(owned, message, length + 1);
         record.message = owned;
         record.owns_message = 1;
@@ -171,9 +172,11 @@ void report_default_handler(ReportRecord* record) {
 int32_t report_ask_yes_no(ReportRecord* record) {
     std::printf("%s (Y/N) ", record->message ? record->message : "");
     std::fflush(stdout);
-    // Only the first character of the answer matters; longer words are cut.
+    // Only the first character of the answer matters; the rest of a word
+    // too long for the buffer is read and dropped, not left for the next question.
     char word[1008] = {};
     if (std::scanf("%1007s", word) != 1) word[0] = 0;
+    std::scanf("%*[^ \t\n\v\f\r]");
     record->answer = (word[0] == 'y' || word[0] == 'Y') ? 1 : 0;
     return 1;
 }

@@ -2,11 +2,15 @@
 
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <new>
 #include <string>
+#include <system_error>
 
 // ---------------------------------------------------------------------------
 // Growable array
@@ -22,7 +26,7 @@ uint32_t resize_target(const DynArray* array, uint32_t needed) {
 
 void reallocate(DynArray* array, uint32_t capacity) {
     void* block = std::malloc(static_cast<size_t>(capacity ? capacity : 1) * array->element_size);
-    if (!block) std::abort();
+    if (!block) throw std::bad_alloc();
     if (array->count) std::memcpy(block, array->data, static_cast<size_t>(array->count) * array->element_size);
     std::free(array->data);
     array->data = block;
@@ -34,7 +38,7 @@ bool is_space(unsigned char c) { return c == ' ' || (c >= 9 && c <= 13); }
 
 char* copy_text(const char* begin, size_t length) {
     char* text = static_cast<char*>(std::malloc(length + 1));
-    if (!text) std::abort();
+    if (!text) throw std::bad_alloc();
     std::memcpy(text, begin, length);
     text[length] = 0;
     return text;
@@ -51,7 +55,7 @@ DynArray dynarray_create(uint32_t element_size) {
     array.min_capacity = DEFAULT_INITIAL_CAPACITY;
     array.fill_percent = 60.0f;
     array.data = std::malloc(static_cast<size_t>(array.capacity) * element_size);
-    if (!array.data) std::abort();
+    if (!array.data) throw std::bad_alloc();
     return array;
 }
 
@@ -247,23 +251,100 @@ bool config_get_yesno(const ConfigList* list, const char* key) {
     return first == 't' || first == 'y' || first == '1';
 }
 
-// The list goes to a temporary file beside the target, which then replaces
-// it, so an interrupted or failed write never leaves a half-written file.
+namespace {
+
+// CR LF when most of the file's line ends are CR LF, or on Windows; else LF.
+const char* line_end_for(const char* path) {
+#ifdef _WIN32
+    (void)path;
+    return "\r\n";
+#else
+    long crlf = 0, lf = 0;
+    if (FILE* file = std::fopen(path, "rb")) {
+        int previous = 0, c;
+        while ((c = std::fgetc(file)) != EOF) {
+            if (c == '\n') ++(previous == '\r' ? crlf : lf);
+            previous = c;
+        }
+        std::fclose(file);
+    }
+    return crlf > lf ? "\r\n" : "\n";
+#endif
+}
+
+bool write_all(FILE* file, const std::string& text, size_t from, size_t to) {
+    return std::fseek(file, static_cast<long>(from), SEEK_SET) == 0 &&
+           std::fwrite(text.data() + from, 1, to - from, file) == to - from && std::fflush(file) == 0;
+}
+
+// For a folder that takes no new files. The file is first grown to its new
+// length, so that a full disk fails before any old byte is overwritten.
+bool write_in_place(const std::string& path, const std::string& text) {
+    FILE* file = std::fopen(path.c_str(), "r+b");
+    if (!file) return false;
+    long old_size = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
+    std::error_code error;
+    bool ok = old_size >= 0;
+    const size_t kept = ok ? std::min(text.size(), static_cast<size_t>(old_size)) : 0;
+    if (ok && text.size() > kept && !write_all(file, text, kept, text.size())) {
+        std::fclose(file);
+        std::filesystem::resize_file(path, static_cast<uintmax_t>(old_size), error);
+        return false;
+    }
+    ok = ok && write_all(file, text, 0, kept);
+    ok = (std::fclose(file) == 0) && ok;
+    if (ok && text.size() < static_cast<size_t>(old_size))
+        std::filesystem::resize_file(path, text.size(), error);
+    return ok && !error;
+}
+
+bool write_new(const std::string& path, const std::string& text) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    ok = (std::fflush(file) == 0) && ok;
+    return (std::fclose(file) == 0) && ok;
+}
+
+}  // namespace
+
+// The text goes to a temporary file beside the target, which then replaces
+// it, so an interrupted or failed write never leaves a half-written file. A
+// symbolic link stays a link: the file it leads to is the one replaced.
 bool config_save(const ConfigList* list, const char* path, char separator) {
+    namespace fs = std::filesystem;
     FILE* existing = std::fopen(path, "r+");
     if (!existing && errno != ENOENT) return false;  // present but not writable: keep the user's file
+    const bool exists = existing != nullptr;
     if (existing) std::fclose(existing);
-    std::string temporary = std::string(path) + ".new";
-    FILE* file = std::fopen(temporary.c_str(), "w");
-    if (!file) return false;
-    bool ok = true;
-    for (uint32_t i = 0; i < list->count && ok; ++i) {
+
+    const char* line_end = line_end_for(path);
+    std::string text;
+    for (uint32_t i = 0; i < list->count; ++i) {
         const ConfigEntry* entry = config_entry(list, i);
-        ok = std::fprintf(file, "%s%c %s\n", entry->key, separator, entry->value) >= 0;
+        ((text += entry->key) += separator) += ' ';
+        (text += entry->value) += line_end;
     }
-    ok = (std::fflush(file) == 0) && ok;
-    ok = (std::fclose(file) == 0) && ok;
-    if (!ok || !plat_replace_file(temporary.c_str(), path)) {
+
+    std::error_code error;
+    std::string target = path;
+    if (fs::is_symlink(fs::symlink_status(target, error))) {
+        // A link to no file yet: the file is created where the link leads.
+        if (!exists) return write_new(target, text);
+        const fs::path resolved = fs::canonical(target, error);
+        if (error) return write_in_place(target, text);
+        target = resolved.string();
+    }
+
+    // Never write through whatever already stands under the temporary name.
+    const std::string temporary = target + ".new";
+    std::remove(temporary.c_str());
+    if (!write_new(temporary, text)) {
+        std::remove(temporary.c_str());
+        return exists && write_in_place(target, text);
+    }
+    if (exists) fs::permissions(temporary, fs::status(target, error).permissions(), error);
+    if (!plat_replace_file(temporary.c_str(), target.c_str())) {
         plat_delete_file(temporary.c_str());
         return false;
     }

@@ -59,10 +59,18 @@ void SlideLoader::work() {
         std::shared_ptr<Job> job = *std::find_if(jobs_.begin(), jobs_.end(), [](const auto& j) { return !j->started; });
         job->started = true;
         lock.unlock();
-        std::unique_ptr<PreparedSlide> slide = prepare_slide(job->request);
+        std::unique_ptr<PreparedSlide> slide;
+        std::exception_ptr error;
+        try {
+            slide = prepare_slide(job->request);
+        } catch (...) {
+            // Handed to the frame loop, which ends the show as if it had failed itself.
+            error = std::current_exception();
+        }
         lock.lock();
         // A job forgotten meanwhile is dropped with its last reference.
         job->slide = std::move(slide);
+        job->error = error;
         changed_.notify_all();
     }
 }
@@ -127,9 +135,10 @@ std::unique_ptr<PreparedSlide> SlideLoader::take(int n) {
         auto it = std::find_if(jobs_.begin(), jobs_.end(), [n](const auto& j) { return j->request.number == n; });
         if (it == jobs_.end()) return nullptr;
         job = *it;
-        changed_.wait(lock, [&] { return job->slide != nullptr; });
+        changed_.wait(lock, [&] { return job->slide != nullptr || job->error; });
         jobs_.erase(std::find(jobs_.begin(), jobs_.end(), job));
     }
+    if (job->error) std::rethrow_exception(job->error);
     size_t budget = SIZE_MAX;
     job->slide->upload_some(&budget);
     return std::move(job->slide);

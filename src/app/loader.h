@@ -8,6 +8,7 @@
 
 #include <condition_variable>
 #include <deque>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -85,6 +86,7 @@ private:
     struct Job {
         SlideRequest request;
         std::unique_ptr<PreparedSlide> slide;  // set once decoded
+        std::exception_ptr error;              // or this, when preparing it threw
         bool started = false;
     };
     void work();

@@ -13,6 +13,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <exception>
+#include <new>
 #include <vector>
 
 namespace {
@@ -21,7 +23,7 @@ const char* const WINDOW_TITLE = "Parallaxon [Qorvath 2014-15]";
 
 // Texture bytes uploaded per frame for the slides prepared ahead: small
 // enough that no frame stalls, large enough that a camera-size pair is up
-// within a second.
+// within two seconds at 60 frames a second.
 constexpr size_t UPLOAD_BYTES_PER_FRAME = size_t(3) << 19;
 
 struct SlideShow {
@@ -132,6 +134,7 @@ void run_frame_steps(SlideShow& show) {
 }  // namespace
 
 int pick_random_slide(int n_count, double n_over_32768) {
+    if (n_count < 1) return 1;
     const int r1 = rand15();
     const int r2 = rand15();
     const double draw = std::floor((r2 + r1 / 32768.0) * n_over_32768);
@@ -146,7 +149,9 @@ double zoom_factor(double slide_clock, double pause_before_zoom, double inverse_
     return std::pow(1.75, (1 - std::cos(3.141592653589793 * u)) * 0.5);
 }
 
-int app_main(const char* /*command_line*/, void* instance) {
+namespace {
+
+int run_show(const char* /*command_line*/, void* instance) {
     SlideShow show;
     show.settings = config_load("config.txt", ':');
     read_stereo_settings(&show.settings, &show.stereo_mode, &show.swap_stereo);
@@ -196,4 +201,19 @@ int app_main(const char* /*command_line*/, void* instance) {
     config_free(&show.settings);
     free_slide(&show.slide);
     return 0;
+}
+
+}  // namespace
+
+int app_main(const char* command_line, void* instance) {
+    // Running out of memory ends the show like any fatal error: with a message
+    // and status 1, config.txt as it was.
+    try {
+        return run_show(command_line, instance);
+    } catch (const std::bad_alloc&) {
+        report_inner("parallaxon", __LINE__, REPORT_FATAL, "Out of memory.", 0);
+    } catch (const std::exception& error) {
+        report_inner("parallaxon", __LINE__, REPORT_FATAL, error.what(), 1);
+    }
+    return 1;
 }

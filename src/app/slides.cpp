@@ -13,32 +13,39 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace {
 
 char* copy_text(const char* text) {
     size_t length = std::strlen(text);
     char* copy = static_cast<char*>(std::malloc(length + 1));
-    if (!copy) std::abort();
+    if (!copy) throw std::bad_alloc();
     std::memcpy(copy, text, length + 1);
     return copy;
 }
 
-// The whole file, or nothing when it is missing, unreadable or empty.
+// Larger slide files are not read: no picture a texture can show needs them.
+const uint64_t MAX_SLIDE_FILE_BYTES = (uint64_t(1) << 31) - 1;
+
+// The whole file, or nothing when it is missing, unreadable, empty, too large
+// or not a regular file (a folder, or a FIFO that would block the show).
 std::vector<uint8_t> read_file_bytes(const char* path) {
     std::vector<uint8_t> bytes;
-    if (!path) return bytes;
+    struct stat info;
+    if (!path || stat(path, &info) != 0 || (info.st_mode & S_IFMT) != S_IFREG) return bytes;
+    if (info.st_size <= 0 || static_cast<uint64_t>(info.st_size) > MAX_SLIDE_FILE_BYTES) return bytes;
     FILE* file = std::fopen(path, "rb");
     if (!file) return bytes;
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-        long size = std::ftell(file);
-        std::rewind(file);
-        if (size > 0) {
-            bytes.resize(static_cast<size_t>(size));
-            bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
-        }
+    try {
+        bytes.resize(static_cast<size_t>(info.st_size));
+        bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+    } catch (const std::bad_alloc&) {
+        bytes = std::vector<uint8_t>();
     }
     std::fclose(file);
     return bytes;
@@ -191,8 +198,7 @@ void install_slide(Slide* slide, PreparedSlide* prepared, const ConfigList* list
     if (char* marker = const_cast<char*>(find_text_nocase(c.text, "$y="))) {
         double top = parse_real(marker + 3) * screen_height;
         // Positions off any sensible screen are clamped rather than overflowing.
-        if (!(top > -1e9)) top = 0;
-        if (top > 1e9) top = 1e9;
+        top = std::isnan(top) ? 0 : std::fmin(std::fmax(top, -1e9), 1e9);
         c.top_y = static_cast<int32_t>(top);
         *marker = 0;
     }

@@ -31,7 +31,7 @@ struct State {
     int64_t frame_ticks = 16667;
     uint32_t ticks = 0;
     uint32_t seed_clock = 0;  // what plat_seed_clock reads
-    bool run_commands = false;  // really run commands handed to plat_run_command
+    bool run_programs = false;  // really run the programs handed to plat_run_program (not on Windows)
 
     // Hooks. on_pump runs at the start of every message pump with the number
     // of pumps so far (the start-up pump is 0); on_swap runs before every
@@ -52,7 +52,7 @@ struct State {
     std::vector<std::pair<int32_t, int32_t>> mode_changes;
     int mode_restores = 0;
     std::vector<std::pair<int32_t, int32_t>> cursor_moves;
-    std::vector<std::string> commands;
+    std::vector<std::vector<std::string>> programs;  // argv of every program run
     std::vector<std::string> deleted_files;
     uint64_t slept_ms = 0;
 };

@@ -77,4 +77,8 @@ void plat_sleep(uint32_t milliseconds);                     // Sleep
 uint32_t plat_thread_id();                                  // GetCurrentThreadId
 bool plat_delete_file(const char* path);                    // DeleteFileA
 bool plat_replace_file(const char* from, const char* to);   // MoveFileExA(MOVEFILE_REPLACE_EXISTING)
-int plat_run_command(const char* command);                  // system
+// Runs the program argv[0], a bare name found in the PATH's absolute folders
+// only (never the current folder), without a shell: each argument reaches it
+// as it is. Waits for it; returns its exit status, or -1 when it is not found
+// or cannot be started.
+int plat_run_program(const char* const argv[]);  // CreateProcess, WaitForSingleObject, GetExitCodeProcess

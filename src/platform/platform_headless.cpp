@@ -1,6 +1,9 @@
 // The headless backend: a scripted desktop for tests, GL offscreen.
 #include "platform/headless.h"
 #include "platform/headless_gl.h"
+#ifndef _WIN32
+#include "platform/run_program_posix.h"
+#endif
 
 #include "bitmapfonts.h"
 #include "gfx_opengl.h"
@@ -167,7 +170,13 @@ bool plat_replace_file(const char* from, const char* to) {
 #endif
     return std::rename(from, to) == 0;
 }
-int plat_run_command(const char* command) {
-    state().commands.emplace_back(command);
-    return state().run_commands ? std::system(command) : -1;
+int plat_run_program(const char* const argv[]) {
+    std::vector<std::string> arguments;
+    for (const char* const* a = argv; *a; ++a) arguments.emplace_back(*a);
+    state().programs.push_back(arguments);
+#ifdef _WIN32
+    return -1;
+#else
+    return state().run_programs ? posix_run_program(argv) : -1;
+#endif
 }

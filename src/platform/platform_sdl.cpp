@@ -5,6 +5,7 @@
 #include "gfx_opengl.h"
 #include "gl.h"
 #include "platform/keymap.h"
+#include "platform/run_program_posix.h"
 
 #define SDL_MAIN_HANDLED
 #include <SDL.h>
@@ -224,4 +225,4 @@ void plat_sleep(uint32_t milliseconds) { SDL_Delay(milliseconds); }
 uint32_t plat_thread_id() { return static_cast<uint32_t>(SDL_ThreadID()); }
 bool plat_delete_file(const char* path) { return std::remove(path) == 0; }
 bool plat_replace_file(const char* from, const char* to) { return std::rename(from, to) == 0; }
-int plat_run_command(const char* command) { return std::system(command); }
+int plat_run_program(const char* const argv[]) { return posix_run_program(argv); }

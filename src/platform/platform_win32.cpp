@@ -13,8 +13,11 @@
 #endif
 #include <windows.h>
 
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -203,13 +206,96 @@ void plat_sleep(uint32_t milliseconds) { Sleep(milliseconds); }
 uint32_t plat_thread_id() { return GetCurrentThreadId(); }
 bool plat_delete_file(const char* path) { return DeleteFileA(path) != 0; }
 bool plat_replace_file(const char* from, const char* to) { return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0; }
-int plat_run_command(const char* command) { return std::system(command); }
+
+namespace {
+
+bool absolute_folder(const std::string& folder) {
+    const bool drive = folder.size() >= 3 && std::isalpha(static_cast<unsigned char>(folder[0])) &&
+                       folder[1] == ':' && (folder[2] == '\\' || folder[2] == '/');
+    return drive || folder.compare(0, 2, "\\\\") == 0;
+}
+
+// name.exe in the PATH's absolute folders; empty when none holds it.
+std::string find_on_path(const char* name) {
+    std::string folders(32767, '\0');
+    folders.resize(GetEnvironmentVariableA("PATH", &folders[0], static_cast<DWORD>(folders.size())));
+    for (size_t begin = 0; begin <= folders.size();) {
+        size_t end = folders.find(';', begin);
+        if (end == std::string::npos) end = folders.size();
+        std::string folder = folders.substr(begin, end - begin);
+        begin = end + 1;
+        if (folder.size() >= 2 && folder.front() == '"' && folder.back() == '"')
+            folder = folder.substr(1, folder.size() - 2);
+        if (!absolute_folder(folder)) continue;
+        if (folder.back() != '\\' && folder.back() != '/') folder += '\\';
+        const std::string candidate = folder + name + ".exe";
+        const DWORD attributes = GetFileAttributesA(candidate.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return candidate;
+    }
+    return std::string();
+}
+
+// One argument as the C runtime's command-line parser gives it back.
+std::string quoted(const char* argument) {
+    if (*argument && !std::strpbrk(argument, " \t\n\v\"")) return argument;
+    std::string text = "\"";
+    size_t backslashes = 0;
+    for (const char* p = argument; *p; ++p) {
+        if (*p == '\\') {
+            ++backslashes;
+            continue;
+        }
+        text.append(*p == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        backslashes = 0;
+        text += *p;
+    }
+    text.append(backslashes * 2, '\\');
+    return text + '"';
+}
+
+}  // namespace
+
+// CreateProcess with the full path: no cmd.exe, and no search of the current
+// folder, whose magick.exe or magick.bat may come from anyone.
+int plat_run_program(const char* const argv[]) {
+    if (!argv || !argv[0] || !argv[0][0] || std::strpbrk(argv[0], "\\/:")) return -1;
+    const std::string program = find_on_path(argv[0]);
+    if (program.empty()) return -1;
+    std::string command_line;
+    for (const char* const* a = argv; *a; ++a) (command_line += command_line.empty() ? "" : " ") += quoted(*a);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(program.c_str(), &command_line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        nullptr, &startup, &process))
+        return -1;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD status = 0;
+    GetExitCodeProcess(process.hProcess, &status);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(status);
+}
+
+namespace {
+
+char fatal_box_text[1024];
+
+DWORD WINAPI show_fatal_box(void*) {
+    MessageBoxA(nullptr, fatal_box_text, "Parallaxon", MB_OK | MB_ICONERROR | MB_TOPMOST | MB_SETFOREGROUND);
+    return 0;
+}
+
+}  // namespace
 
 // A GUI program has no console to print to: a fatal message also goes into a
-// message box, which stays in front of the topmost slideshow window.
+// message box, which stays in front of the topmost slideshow window. The box
+// has a thread of its own, so that an unattended show still ends after the
+// pause, whether or not anyone clicks it.
 void win32_report_handler(ReportRecord* record) {
-    if (record->type == REPORT_FATAL)
-        MessageBoxA(nullptr, record->message ? record->message : "", "Parallaxon",
-                    MB_OK | MB_ICONERROR | MB_TOPMOST | MB_SETFOREGROUND);
+    if (record->type == REPORT_FATAL) {
+        std::snprintf(fatal_box_text, sizeof(fatal_box_text), "%s", record->message ? record->message : "");
+        if (HANDLE thread = CreateThread(nullptr, 0, show_fatal_box, nullptr, 0, nullptr)) CloseHandle(thread);
+    }
     report_default_handler(record);
 }

@@ -326,7 +326,10 @@ TEST(Win32Files, ReplaceOverwritesAndDeleteRemoves) {
     EXPECT_FALSE(plat_delete_file("win32_test_to.txt"));
 }
 
-TEST(Win32Process, CommandRunnerReturnsTheExitStatus) { EXPECT_EQ(plat_run_command("exit 7"), 7); }
+TEST(Win32Process, ProgramRunnerReturnsTheExitStatus) {
+    const char* const exit_7[] = {"cmd", "/c", "exit 7", nullptr};
+    EXPECT_EQ(plat_run_program(exit_7), 7);
+}
 
 namespace {
 

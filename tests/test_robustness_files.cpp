@@ -1,0 +1,153 @@
+// Hostile input and surroundings: slide files that are no files, extreme settings,
+// unusual config.txt set-ups, long console answers, the screenshot converter.
+#include "show.h"
+
+#include "report.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+using RobustFiles = Show;
+
+TEST_F(RobustFiles, SlideFilesThatAreNoFilesShowNothingAndTheShowGoesOn) {
+    const Rgb green{0, 255, 0};
+    write_solid_bmp("green.bmp", 64, 64, green);
+    fs::create_directory("photos");
+    std::vector<std::string> names{"photos"};
+#ifndef _WIN32
+    // A FIFO would block for ever; the sparse file of 1 TiB is too large to hold.
+    ASSERT_EQ(mkfifo("pipe", 0600), 0);
+    write_file("huge.bmp", "BM");
+    fs::resize_file("huge.bmp", uintmax_t(1) << 40);
+    names.insert(names.end(), {"pipe", "huge.bmp"});
+#endif
+    for (const std::string& name : names) {
+        SetUp();
+        write_file("config.txt", "Left image: " + name + "\nRight image: green.bmp\nSlide time: 1000\n");
+        EXPECT_EQ(run(3), 0) << name;
+        ASSERT_EQ(frames.size(), 3u) << name;
+        for (const auto& frame : frames)  // stereo mode 0 shows the right eye
+            EXPECT_EQ(pixel_at(frame, screen_width, screen_width / 2, screen_height / 2), green) << name;
+        EXPECT_NE(read_file("config.txt").find("Swap stereo (Y/N): N"), std::string::npos) << name;  // saved
+    }
+}
+
+TEST_F(RobustFiles, NegativeRandomiseAlwaysShowsSlideOneAndShiftAddsOneOffset) {
+    write_picture("one.bmp", 1, 1, 64, 48);
+    write_picture("two.bmp", 2, 1, 64, 48);
+    // Saturates to INT_MIN; without a slide time every frame draws a new slide.
+    write_file("config.txt", "Randomise: -9999999999\nLeft image: one.bmp\nRight image: one.bmp\n"
+                             "Left image: two.bmp\nRight image: two.bmp\n");
+    hold(VK_KEY_SHIFT, 2, 6);
+    EXPECT_EQ(run(6), 0);
+    EXPECT_EQ(slides_shown(), std::vector<int>(6, 1));
+    const std::string saved = read_file("config.txt");
+    EXPECT_EQ(saved.find("Stereo offset"), saved.rfind("Stereo offset")) << saved;  // one entry
+}
+
+TEST_F(RobustFiles, CaptionMarkerClampsBothWaysAndNanGivesTheTop) {
+    headless::make_gl_context(8, 8);
+    const struct { const char* caption; int32_t height, top; } cases[] = {
+        {"A$y=0.85", 1080, 918}, {"A$y=-1e300", 1080, -1000000000}, {"A$y=-1e999", 1080, -1000000000},
+        {"A$y=1e300", 1080, 1000000000}, {"A$y=1e999", 0, 0}};  // the last: infinity times 0
+    for (const auto& c : cases) {
+        screen_height = c.height;
+        ConfigList list = dynarray_create(sizeof(ConfigEntry));
+        config_add(&list, "Caption", c.caption);
+        Slide slide{};
+        load_slide(&slide, &list, 1);
+        EXPECT_EQ(slide.caption.top_y, c.top) << c.caption;
+        EXPECT_STREQ(slide.caption.text, "A");
+        free_slide(&slide);
+        config_free(&list);
+    }
+}
+
+TEST_F(RobustFiles, SavingKeepsLineEndsAndWritesInPlaceWhenNoFileCanBeMadeBeside) {
+    ConfigList list = dynarray_create(sizeof(ConfigEntry));
+    config_add(&list, "Stereo mode", "2");
+    config_add(&list, "Caption", "Hi");
+    const std::string lf = "Stereo mode: 2\nCaption: Hi\n", crlf = "Stereo mode: 2\r\nCaption: Hi\r\n";
+    // File, its text before (null: no file yet), whether nothing can be made beside it, its text after.
+    const struct { const char* path; const char* before; bool blocked; std::string after; } cases[] = {
+        {"new.txt", nullptr, false, text_mode(lf)}, {"lf.txt", "a: 1\nb: 2\r\nc: 3\n", false, text_mode(lf)},
+        {"crlf.txt", "a: 1\r\nb: 2\nc: 3\r\n", false, crlf},
+        {"longer.txt", "A comment long enough to be cut back when written in place\n", true, text_mode(lf)},
+        {"shorter.txt", "a: 1\n", true, text_mode(lf)}};
+    for (const auto& c : cases) {
+        if (c.before) write_file(c.path, c.before);
+        // A folder under the temporary file's name blocks it.
+        if (c.blocked) fs::create_directories(std::string(c.path) + ".new/x");
+        EXPECT_TRUE(config_save(&list, c.path, ':')) << c.path;
+        EXPECT_EQ(read_file(c.path), c.after) << c.path;
+    }
+#ifndef _WIN32
+    const fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::create_directory("shared");
+    write_file("shared/config.txt", "a: 1\r\n");
+    fs::permissions("shared/config.txt", mode);
+    fs::create_symlink("shared/config.txt", "config.txt");
+    EXPECT_TRUE(config_save(&list, "config.txt", ':'));
+    EXPECT_TRUE(fs::is_symlink("config.txt"));
+    EXPECT_EQ(read_file("shared/config.txt"), crlf);
+    EXPECT_EQ(fs::status("shared/config.txt").permissions(), mode);
+#endif
+    config_free(&list);
+}
+
+TEST(RobustAnswers, LongAnswerDoesNotSpillIntoTheNextQuestion) {
+    TempDir dir;
+    write_file("answers.txt", std::string(3000, 'n') + "\ny\n");
+    ASSERT_NE(std::freopen("answers.txt", "r", stdin), nullptr);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(report_inner("test", 1, REPORT_QUESTION, "First?", 0), 0);
+    EXPECT_EQ(report_inner("test", 2, REPORT_QUESTION, "Second?", 0), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "First? (Y/N) Second? (Y/N) ");
+}
+
+TEST_F(RobustFiles, ScreenshotsNeverReplaceAnExistingPicture) {
+    headless::make_gl_context(8, 8);
+    screen_width = screen_height = 8;
+    write_file("3dimage_00000.png", "older");
+    gfx_screenshot("3dimage");  // the clock reads 0
+    EXPECT_EQ(read_file("3dimage_00000.png"), "older");
+    ASSERT_FALSE(headless::state().programs.empty());
+    EXPECT_EQ(headless::state().programs[0],
+              (std::vector<std::string>{"magick", "-quality", "95", "3dimage_00000_2.bmp", "3dimage_00000_2.png"}));
+    EXPECT_TRUE(file_exists("3dimage_00000_2.bmp"));  // no converter ran
+}
+
+#ifndef _WIN32
+TEST_F(RobustFiles, ConverterComesFromThePathOnlyAndGetsTheNamesAsTheyAre) {
+    const std::string path = std::getenv("PATH"), tools = (dir.path() / "tools").string();
+    auto script = [](const std::string& file, const std::string& body) {
+        write_file(file, "#!/bin/sh\n" + body);
+        fs::permissions(file, fs::perms::owner_all);
+    };
+    // Programs of the slide folder, reached by empty, "." and relative entries, must never run.
+    for (const char* folder : {"tools", "local"}) fs::create_directory(folder);
+    for (const char* planted : {"magick", "convert", "local/magick", "local/convert"})
+        script(planted, ": >planted\n");
+    script("tools/convert", "printf '%s\\n' \"$@\" >arguments.txt\n/bin/cp \"$3\" \"$4\"\n");
+    setenv("PATH", ("::.:local:" + tools).c_str(), 1);
+    headless::state().run_programs = true;
+    const uint8_t pixel[4] = {1, 2, 3, 0};
+    bmp_save_and_convert(pixel, 1, 1, "it's \"$HOME\" `id`.bmp", 1);
+    EXPECT_FALSE(file_exists("planted"));
+    EXPECT_EQ(read_file("arguments.txt"), "-quality\n95\nit's \"$HOME\" `id`.bmp\nit's \"$HOME\" `id`.png\n");
+    EXPECT_FALSE(file_exists("it's \"$HOME\" `id`.bmp"));
+    EXPECT_EQ(read_file("it's \"$HOME\" `id`.png").size(), 58u);
+
+    // A converter that fails keeps the BMP, whatever it left behind.
+    script("tools/magick", ": >\"$4\"\nexit 1\n");
+    bmp_save_and_convert(pixel, 1, 1, "failed.bmp", 1);
+    EXPECT_TRUE(file_exists("failed.bmp"));
+    EXPECT_EQ(headless::state().programs.size(), 3u);  // magick not found, convert; then magick alone
+    setenv("PATH", path.c_str(), 1);
+}
+#endif
