@@ -2,6 +2,7 @@
 
 #include "gfx_opengl.h"
 #include "gl.h"
+#include "image.h"
 #include "rand15.h"
 #include "report.h"
 
@@ -49,12 +50,7 @@ int32_t saturate_i32(double v) {
     return static_cast<int32_t>(v);
 }
 
-int32_t max_texture_size() {
-    if (font_state.max_texture_size_override) return font_state.max_texture_size_override;
-    GLint size = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
-    return size;
-}
+int32_t max_texture_size() { return texture_size_limit(); }
 
 DynArray* font_list() {
     if (!font_state.list.element_size) font_state.list = dynarray_create(sizeof(BitmapFont*));

@@ -63,9 +63,7 @@ struct FontState {
     uint8_t current_ref_width;
     int32_t blend_mode = 3;         // text blend mode for the next text_begin
 
-    // Test hooks: a non-zero value stands in for GL_MAX_TEXTURE_SIZE, and
-    // quad_hook sees every glyph quad text_draw emits.
-    int32_t max_texture_size_override;
+    // Test hook: sees every glyph quad text_draw emits.
     std::function<void(const TextQuad&)> quad_hook;
 };
 extern FontState font_state;

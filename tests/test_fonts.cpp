@@ -70,7 +70,7 @@ TEST_F(Fonts, GlyphDataBecomesOneTextureWithItsMipmaps) {
     EXPECT_EQ(texel(font->texture, 11, 0, 0).a >= 0, true);
     EXPECT_EQ(texel(font->texture, 12, 0, 0).a, -1);
     for (auto [limit, width, height] : {std::tuple{1024, 1024u, 128u}, {512, 512u, 256u}}) {
-        font_state.max_texture_size_override = limit;
+        image_set_max_texture_size_for_tests(limit);
         EXPECT_EQ(caption()->texture_width, width);
         EXPECT_EQ(font_at(font_count() - 1)->texture_height, height);
     }
@@ -91,7 +91,7 @@ TEST_F(Fonts, GlyphDataBecomesOneTextureWithItsMipmaps) {
 TEST_F(Fonts, TooTallTextureIsFatal) {
     GlyphData g;
     for (int i = 0; i < 256; ++i) g.glyph(20, 200);
-    font_state.max_texture_size_override = 256;
+    image_set_max_texture_size_for_tests(256);
     EXPECT_EXIT(g.load("tall"), testing::ExitedWithCode(1), "");
 }
 
