@@ -11,7 +11,7 @@ declare -A sets=(
   # What scripts/windows-deps.sh needs to build the image libraries for mingw-w64.
   [windows-deps]="g++-mingw-w64-x86-64 cmake make pkg-config nasm libz-mingw-w64-dev dpkg-dev"
   [monitors]="xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils xdotool"
-  [tools]="libfreetype-dev fonts-dejavu-core"
+  [tools]="libfreetype-dev fonts-dejavu-core libturbojpeg0-dev"
 )
 
 wanted=()
