@@ -1,17 +1,11 @@
 // A folder without a slide list: which files become slides, and a whole show
 // of such a folder on the headless desktop.
 #include "app/folder_show.h"
-#include "app/parallaxon.h"
 
-#include "bitmapfonts.h"
-#include "bmp_files.h"
-#include "gfx_opengl.h"
-#include "platform/headless.h"
+#include "photo_files.h"
+#include "show.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
+#include <cstdlib>
 
 namespace {
 
@@ -40,7 +34,28 @@ const Listing LISTINGS[] = {
      {{"m_L.bmp", "m_R.png"}, {"m_L.jpg", "m_R.jpg"}, {"n_L.png", "n_R.bmp"}}},
 };
 
-TEST(FolderShow, ListingsGiveSlidePairs) {
+const char* const DESCRIPTIVE =
+    "Resolution (XxY, 'auto', 'span', 'display N' or 'span N,M...'): auto\n"
+    "Stereo mode (0=none,1=top/bottom,2=side-by-side,3=interlace,4=two screen SBS,5=two screen vertical,"
+    "6-8=coloured): 0\n"
+    "Swap stereo (Y/N): N\n";
+
+// Red for a left eye, blue for a right one; green tells the slide.
+Rgb eye_colour(int slide, int eye) {
+    return {static_cast<uint8_t>(eye ? 0 : 255), static_cast<uint8_t>(50 * slide), static_cast<uint8_t>(eye ? 255 : 0)};
+}
+Pixels solid(Rgb c) { return [c](int, int) { return c; }; }
+
+// Lossy compression leaves a colour within a few steps of what was written.
+bool near(const Rgb& a, const Rgb& b) {
+    return std::abs(a.r - b.r) < 16 && std::abs(a.g - b.g) < 16 && std::abs(a.b - b.b) < 16;
+}
+
+class FolderShow : public Show {};
+
+}  // namespace
+
+TEST(FolderListing, NamesGiveSlidePairs) {
     for (const Listing& listing : LISTINGS) {
         std::vector<std::pair<std::string, std::string>> slides;
         for (const StereoPair& pair : folder_stereo_pairs(listing.names)) slides.emplace_back(pair.left, pair.right);
@@ -48,59 +63,41 @@ TEST(FolderShow, ListingsGiveSlidePairs) {
     }
 }
 
-const Rgb RED{255, 0, 0}, GREEN{0, 255, 0}, BLUE{0, 0, 255}, WHITE{255, 255, 255};
-const char* const DISPLAY_ENTRIES =
-    "Resolution (XxY, 'auto', 'span', 'display N' or 'span N,M...'): auto\n"
-    "Stereo mode (0=none,1=top/bottom,2=side-by-side,3=interlace,4=two screen SBS,5=two screen vertical,"
-    "6-8=coloured): 0\n"
-    "Swap stereo (Y/N): N\n";
-
-// A whole show on a 64x64 desktop, one second a frame, Esc before frame
-// `frames`; gives the centre pixel of every frame (mode 0: the right eye).
-std::vector<Rgb> run_show(int frames) {
-    headless::reset();
-    font_reset_for_tests();
-    stereo_interlace_forget_texture();
-    screen_width = screen_height = 0;
-    fullscreen_offset_x = fullscreen_offset_y = 0;
-    quit_requested = 0;
-    headless::State& s = headless::state();
-    s.primary_w = s.primary_h = 64;
-    s.monitors = {{0, 0, 64, 64}};
-    s.frame_ticks = s.frequency;
-    std::vector<Rgb> centre;
-    s.on_pump = [frames](int pump) {
-        if (pump == frames) headless::state().keys[VK_KEY_ESCAPE] = 0x80;
-    };
-    s.on_swap = [&centre](int) { centre.push_back(pixel_at(headless::read_frame_rgb(), 64, 32, 32)); };
-    EXPECT_EQ(app_main("", nullptr), 0);
-    headless::reset();
-    return centre;
-}
-
-TEST(FolderShow, FolderWithoutSlideListShowsItsPairsAndSavesThem) {
-    TempDir dir;
-    write_solid_bmp("img10-left.bmp", 64, 64, WHITE);
-    write_solid_bmp("img10-right.bmp", 64, 64, BLUE);
-    write_solid_bmp("img2_L.bmp", 64, 64, WHITE);
-    write_solid_bmp("img2_R.bmp", 64, 64, RED);
-    write_solid_bmp("photo.bmp", 64, 64, GREEN);
-    // Eight-second slides in natural name order, then round again.
-    std::vector<Rgb> expected(8, RED);
-    expected.insert(expected.end(), 8, BLUE);
-    expected.insert(expected.end(), 2, RED);
-    EXPECT_EQ(run_show(18), expected);
-    EXPECT_EQ(read_file("config.txt"), text_mode(std::string(DISPLAY_ENTRIES) +
-                                                 "Slide time (seconds, pause included): 8\n"
-                                                 "Slide pause before zoom (seconds): 2\n"
-                                                 "Left image: img2_L.bmp\nRight image: img2_R.bmp\n"
-                                                 "Left image: img10-left.bmp\nRight image: img10-right.bmp\n"));
-
-    // A slide list of its own keeps the folder's pictures out.
-    write_file("config.txt", "Left image: photo.bmp\nRight image: photo.bmp\n");
-    EXPECT_EQ(run_show(2), std::vector<Rgb>(2, GREEN));
+// Every kind of stereo file in one folder, side by side: each slide shows its
+// left eye in the left half, for eight seconds, in natural name order.
+TEST_F(FolderShow, FolderWithoutSlideListShowsItsStereoPicturesAndSavesThem) {
+    desktop(64, 64);
+    headless::state().frame_ticks = headless::state().frequency;  // one second a frame
+    write_file("img1.mpo", mpo(jpeg(32, 32, solid(eye_colour(1, 0))), jpeg(32, 32, solid(eye_colour(1, 1))), true));
+    write_file("img2.jps", jpeg(64, 32, [](int x, int) { return eye_colour(2, x < 32); }));
+    write_file("img3_L.jpg", jpeg(32, 32, solid(eye_colour(3, 0))));
+    write_file("img3_R.jpg", jpeg(32, 32, solid(eye_colour(3, 1))));
+    write_file("img10-left.png", png(32, 32, solid(eye_colour(5, 0))));
+    write_file("img10-right.png", png(32, 32, solid(eye_colour(5, 1))));
+    write_file("IMG9_l.bmp", bmp24(32, 32, solid(eye_colour(4, 0))));
+    write_file("img9_R.bmp", bmp24(32, 32, solid(eye_colour(4, 1))));
+    write_file("photo.jpg", jpeg(32, 32, solid({255, 255, 255})));
+    write_file("config.txt", "Stereo mode: 2\n");
+    ASSERT_EQ(run(42), 0);
+    ASSERT_EQ(frames.size(), 42u);
+    for (int f = 0; f < 42; ++f) {
+        const int slide = f / 8 % 5 + 1;
+        for (int eye : {0, 1})
+            EXPECT_TRUE(near(pixel_at(frames[f], 64, 16 + 32 * eye, 32), eye_colour(slide, eye)))
+                << "frame " << f << " eye " << eye << ": " << pixel_at(frames[f], 64, 16 + 32 * eye, 32);
+    }
     EXPECT_EQ(read_file("config.txt"),
-              text_mode(std::string("Left image: photo.bmp\nRight image: photo.bmp\n") + DISPLAY_ENTRIES));
-}
+              text_mode(std::string("Stereo mode: 2\n") + DESCRIPTIVE +
+                        "Slide time (seconds, pause included): 8\nSlide pause before zoom (seconds): 2\n"
+                        "Left image: img1.mpo\nRight image: img1.mpo\nLeft image: img2.jps\nRight image: img2.jps\n"
+                        "Left image: img3_L.jpg\nRight image: img3_R.jpg\nLeft image: IMG9_l.bmp\n"
+                        "Right image: img9_R.bmp\nLeft image: img10-left.png\nRight image: img10-right.png\n"));
 
-}  // namespace
+    // A slide list of its own keeps the folder's pictures out, and its timing stays.
+    write_file("config.txt", "Left image: photo.jpg\nRight image: photo.jpg\n");
+    TearDown();
+    SetUp();
+    ASSERT_EQ(run(1), 0);
+    EXPECT_EQ(read_file("config.txt"),
+              text_mode(std::string("Left image: photo.jpg\nRight image: photo.jpg\n") + DESCRIPTIVE));
+}
