@@ -18,7 +18,7 @@ JPEG_VERSION=1:2.1.5-2
 SPNG_VERSION=0.7.3-3
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-CACHE=${PARALLAXON_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/parallaxon}
+CACHE=${PARALLAXON_CACHE:-${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/parallaxon}
 PREFIX=$CACHE/mingw-deps-jpeg${JPEG_VERSION#*:}-spng${SPNG_VERSION#*:}
 HOST=x86_64-w64-mingw32
 JPEG_UPSTREAM=${JPEG_VERSION#*:}
