@@ -37,16 +37,18 @@ case "${1:-}" in
     ;;
 esac
 
-need_packages g++ make cmake pkg-config libsdl2-dev libgl-dev python3
+need_packages g++ make cmake pkg-config libsdl2-dev libgl-dev libturbojpeg0-dev python3
 [ $headless = 1 ] && need_packages xvfb xauth xdotool
 
 echo "demo: building the slideshow in $BUILD"
 cmake -S "$ROOT" -B "$BUILD" -DPARALLAXON_TESTS=OFF >/dev/null
 cmake --build "$BUILD" -j "${JOBS:-$(nproc)}" --target parallaxon >/dev/null
-# The generator needs nothing but the standard library: built directly, it
-# spares the tools folder's own requirements.
+# The generator needs only libjpeg-turbo beside the standard library: built
+# directly, it spares the tools folder's own requirements.
 if [ ! -x "$BUILD/demogen" ] || [ "$ROOT/tools/demogen.cpp" -nt "$BUILD/demogen" ]; then
-    "${CXX:-c++}" -std=c++17 -O2 -pthread -o "$BUILD/demogen" "$ROOT/tools/demogen.cpp"
+    # shellcheck disable=SC2046
+    "${CXX:-c++}" -std=c++17 -O2 -pthread -o "$BUILD/demogen" "$ROOT/tools/demogen.cpp" \
+        $(pkg-config --cflags --libs libturbojpeg)
 fi
 echo "demo: rendering the demo slides into $DEMO"
 "$BUILD/demogen" "$DEMO" >/dev/null
@@ -84,7 +86,7 @@ printf '#!/bin/sh\nexit 1\n' >"$RUN/bin/magick"
 chmod 755 "$RUN/bin/magick"
 export PATH="$RUN/bin:$PATH"
 start_xvfb "$screen"
-for f in "$DEMO"/*.bmp; do ln -s "$f" "$RUN/$(basename "$f")"; done
+for f in "$DEMO"/*.bmp "$DEMO"/*.mpo "$DEMO"/*.jps; do ln -s "$f" "$RUN/$(basename "$f")"; done
 names=(none top-bottom side-by-side interlace two-screen-side-by-side two-screen-vertical coloured coloured coloured)
 # One screenshot of the given stereo mode into $RUN/shot.bmp.
 shoot() {

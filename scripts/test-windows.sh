@@ -47,6 +47,8 @@ fi
 
 # --- Build ---------------------------------------------------------------
 
+log "image libraries for mingw-w64 (built once, then cached)"
+bash "$ROOT/scripts/windows-deps.sh"
 log "cross-compiling"
 cmake -S "$ROOT" -B "$BUILD" --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" >/dev/null
 cmake --build "$BUILD" -j2 >/dev/null

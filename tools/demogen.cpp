@@ -1,11 +1,14 @@
 // Renders the demo slideshow: ray-cast scenes with objects in front of, on and
 // behind the screen plane, seen from two eye positions, written as the kinds of
-// BMP file the slideshow reads, plus the config.txt that shows them.
+// file the slideshow reads (BMP pairs, an MPO as stereo cameras write it and a
+// cross-eyed JPS), plus the config.txt that shows them. JPEG encoding is
+// libjpeg-turbo's.
 //
 //   demogen [output folder]        (default: demo)
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +16,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <turbojpeg.h>
 
 namespace {
 
@@ -295,6 +300,15 @@ Image render_side_by_side(const Scene& scene, const Camera& cam, int width, int 
     return image;
 }
 
+// Two whole views side by side, stored cross-eyed as JPS files hold them: the
+// right eye's view in the left half.
+Image render_cross_eyed(const Scene& scene, const Camera& cam, int view_width, int height) {
+    Image image{2 * view_width, height, std::vector<uint8_t>(static_cast<size_t>(2 * view_width) * height * 3)};
+    render(scene, cam, +1, &image, 0, view_width, height);
+    render(scene, cam, -1, &image, view_width, view_width, height);
+    return image;
+}
+
 // ---- BMP files ----
 
 void put16(std::vector<uint8_t>& out, uint32_t v) {
@@ -456,6 +470,114 @@ std::vector<uint8_t> bmp_indexed_rle8(const Indexed& image) {
     std::vector<uint8_t> out = bmp_header(image.width, image.height, 8, 1, 256, static_cast<uint32_t>(rows.size()));
     for (const auto& entry : image.palette) out.insert(out.end(), entry, entry + 4);
     out.insert(out.end(), rows.begin(), rows.end());
+    return out;
+}
+
+// ---- JPEG, MPO and JPS files ----
+
+std::vector<uint8_t> jpeg(const Image& image) {
+    tjhandle encoder = tjInitCompress();
+    unsigned char* data = nullptr;
+    unsigned long size = 0;
+    if (!encoder || tjCompress2(encoder, image.rgb.data(), image.width, 0, image.height, TJPF_RGB, &data, &size,
+                                TJSAMP_420, 92, 0) != 0) {
+        std::fprintf(stderr, "demogen: JPEG encoding failed: %s\n", tjGetErrorStr2(encoder));
+        std::exit(1);
+    }
+    std::vector<uint8_t> out(data, data + size);
+    tjFree(data);
+    tjDestroy(encoder);
+    return out;
+}
+
+void put16_be(std::vector<uint8_t>& out, uint32_t v) {
+    out.push_back((v >> 8) & 0xFF);
+    out.push_back(v & 0xFF);
+}
+void put32_be(std::vector<uint8_t>& out, uint32_t v) {
+    put16_be(out, v >> 16);
+    put16_be(out, v & 0xFFFF);
+}
+
+struct IfdEntry {
+    uint16_t tag, type;     // type 4: LONG, 7: UNDEFINED
+    uint32_t count, value;  // the value, or for the MP entries their offset
+};
+
+// Appends a big-endian IFD to the segment; when `more` is set the next IFD
+// follows right after it. Offsets count from the byte-order mark, 8 bytes
+// into the segment.
+void put_ifd(std::vector<uint8_t>& segment, const std::vector<IfdEntry>& entries, bool more) {
+    const size_t at = segment.size() - 8;
+    put16_be(segment, static_cast<uint32_t>(entries.size()));
+    for (const IfdEntry& e : entries) {
+        put16_be(segment, e.tag);
+        put16_be(segment, e.type);
+        put32_be(segment, e.count);
+        put32_be(segment, e.value);
+    }
+    put32_be(segment, more ? static_cast<uint32_t>(at + 2 + 12 * entries.size() + 4) : 0);
+}
+
+const uint32_t MPF_VERSION = 0x30313030;   // "0100"
+const uint32_t DISPARITY_IMAGE = 0x020002;
+const uint32_t REPRESENTATIVE_IMAGE = 1u << 29;
+
+// The APP2 "MPF" segment of a multi-picture file. The first frame's segment
+// holds the MP Index IFD with one 16-byte entry per frame, then its own MP
+// Attribute IFD; the later frames' hold their Attribute IFD only. Offsets of
+// later frames count from this segment's byte-order mark.
+std::vector<uint8_t> mpf_segment(uint32_t number, uint32_t frames, const std::vector<uint32_t>& sizes,
+                                 const std::vector<uint32_t>& offsets) {
+    std::vector<uint8_t> out = {0xFF, 0xE2, 0, 0, 'M', 'P', 'F', 0, 'M', 'M', 0, 42};
+    put32_be(out, 8);
+    const std::vector<IfdEntry> attributes = {
+        {0xB000, 7, 4, MPF_VERSION}, {0xB101, 4, 1, number}, {0xB204, 4, 1, 1}};
+    if (number == 1) {
+        const uint32_t index_size = 2 + 3 * 12 + 4, attribute_size = 2 + 3 * 12 + 4;
+        put_ifd(out, {{0xB000, 7, 4, MPF_VERSION}, {0xB001, 4, 1, frames},
+                      {0xB002, 7, 16 * frames, 8 + index_size + attribute_size}}, true);
+        put_ifd(out, attributes, false);
+        for (uint32_t i = 0; i < frames; ++i) {
+            put32_be(out, DISPARITY_IMAGE | (i == 0 ? REPRESENTATIVE_IMAGE : 0));
+            put32_be(out, i < sizes.size() ? sizes[i] : 0);
+            put32_be(out, i < offsets.size() ? offsets[i] : 0);
+            put32_be(out, 0);   // no dependent frames
+        }
+    } else {
+        put_ifd(out, attributes, false);
+    }
+    out[2] = static_cast<uint8_t>((out.size() - 2) >> 8);
+    out[3] = static_cast<uint8_t>((out.size() - 2) & 0xFF);
+    return out;
+}
+
+// Where a new segment goes: after the start marker and the JFIF header.
+size_t segment_position(const std::vector<uint8_t>& jpeg_file) {
+    if (jpeg_file.size() > 6 && jpeg_file[2] == 0xFF && jpeg_file[3] == 0xE0)
+        return 4 + (static_cast<size_t>(jpeg_file[4]) << 8 | jpeg_file[5]);
+    return 2;
+}
+
+std::vector<uint8_t> with_segment(const std::vector<uint8_t>& jpeg_file, const std::vector<uint8_t>& segment) {
+    const auto at = jpeg_file.begin() + static_cast<std::ptrdiff_t>(segment_position(jpeg_file));
+    std::vector<uint8_t> out(jpeg_file.begin(), at);
+    out.insert(out.end(), segment.begin(), segment.end());
+    out.insert(out.end(), at, jpeg_file.end());
+    return out;
+}
+
+// A two-frame MPO as stereo cameras write it: the left eye's frame first.
+std::vector<uint8_t> mpo(const Image& left, const Image& right) {
+    const std::vector<uint8_t> second = with_segment(jpeg(right), mpf_segment(2, 2, {}, {}));
+    const std::vector<uint8_t> first = jpeg(left);
+    // The segment's size does not depend on its values.
+    const size_t byte_order_mark = segment_position(first) + 8;
+    const auto first_size = static_cast<uint32_t>(first.size() + mpf_segment(1, 2, {}, {}).size());
+    std::vector<uint8_t> out = with_segment(
+        first, mpf_segment(1, 2, {first_size, static_cast<uint32_t>(second.size())},
+                           {0, static_cast<uint32_t>(first_size - byte_order_mark)}));
+    out.insert(out.end(), second.begin(), second.end());
     return out;
 }
 
@@ -632,6 +754,18 @@ int main(int argc, char** argv) {
         save("floating_left.bmp", bmp_truecolour(render_eye(scene, cam, -1, 1280, 960), 24));
         save("floating_right.bmp", bmp_truecolour(render_eye(scene, cam, +1, 1280, 960), 24));
     }
+    // 6: an MPO, both eyes' frames in one file as stereo cameras write it.
+    {
+        Scene scene = spheres_scene();
+        Camera cam = camera({-2.5, 1.2, 0.0}, {0.5, 1.0, 9.0}, 52, 4.0 / 3, 7.0);
+        save("spheres_camera.mpo", mpo(render_eye(scene, cam, -1, 1280, 960), render_eye(scene, cam, +1, 1280, 960)));
+    }
+    // 7: a JPS, two whole 16:9 views side by side, cross-eyed.
+    {
+        Scene scene = steps_scene();
+        Camera cam = camera({1.0, 2.4, -1.5}, {0.0, 1.4, 9.0}, 60, 16.0 / 9, 8.0);
+        save("steps_cross_eyed.jps", jpeg(render_cross_eyed(scene, cam, 1280, 720)));
+    }
 
     const std::vector<std::string> comments_top = {
         "Parallaxon demo slideshow, written by demogen.",
@@ -669,6 +803,10 @@ int main(int argc, char** argv) {
         {"Shot with parallel eye axes, so the offset below moves the screen plane into the scene",
          "floating_left.bmp", "floating_right.bmp", offset_text,
          "Parallel cameras, brought into depth by the slide's stereo offset"},
+        {"An MPO file as stereo cameras write it, named for both eyes; the left eye's frame comes first",
+         "spheres_camera.mpo", "spheres_camera.mpo", "0,0", "An MPO file, as a stereo camera writes it"},
+        {"A JPS file named for both eyes, two whole views stored cross-eyed (the right eye's on the left)",
+         "steps_cross_eyed.jps", "steps_cross_eyed.jps", "0,0", "A JPS file, stored cross-eyed$y=0.85"},
     };
 
     std::string text;

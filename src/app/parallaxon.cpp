@@ -2,6 +2,7 @@
 #include "app/parallaxon.h"
 
 #include "app/eye_views.h"
+#include "app/folder_show.h"
 #include "app/loader.h"
 #include "bitmapfonts.h"
 #include "display_settings.h"
@@ -155,6 +156,8 @@ int run_show(const char* /*command_line*/, void* instance) {
     SlideShow show;
     show.settings = config_load("config.txt", ':');
     read_stereo_settings(&show.settings, &show.stereo_mode, &show.swap_stereo);
+    // After the display entries, so that a saved folder show lists them first.
+    add_folder_show(&show.settings);
     show.slides_left = config_get_int(&show.settings, "Slides to show");
     show.randomise = config_get_int(&show.settings, "Randomise");
     const double slide_time = config_get_real(&show.settings, "Slide time");

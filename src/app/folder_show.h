@@ -1,0 +1,21 @@
+// A folder without a slide list: its stereo pictures become the slides.
+#pragma once
+
+#include "settings.h"
+
+#include <string>
+#include <vector>
+
+struct StereoPair {
+    std::string left, right;  // the same file for an MPO, JPS or PNS picture
+};
+
+// The stereo pictures among the file names, in natural name order (img2
+// before img10): MPO, JPS and PNS files, and left/right pairs of JPEG, PNG or
+// BMP files recognised by name. Everything else is left out.
+std::vector<StereoPair> folder_stereo_pairs(const std::vector<std::string>& names);
+
+// When the settings name no "Left image", appends the working folder's stereo
+// pictures as "Left image" and "Right image" entries, and the folder show's
+// timing unless the settings give a "Slide time".
+void add_folder_show(ConfigList* list);

@@ -1,0 +1,103 @@
+// A folder without a slide list: which files become slides, and a whole show
+// of such a folder on the headless desktop.
+#include "app/folder_show.h"
+
+#include "photo_files.h"
+#include "show.h"
+
+#include <cstdlib>
+
+namespace {
+
+struct Listing {
+    const char* what;
+    std::vector<std::string> names;
+    std::vector<std::pair<std::string, std::string>> slides;
+};
+
+const Listing LISTINGS[] = {
+    {"natural order, stereo files both eyes",
+     {"img10.mpo", "img2.MPO", "Img3.jps", "img1.pns", "img02.jps"},
+     {{"img1.pns", "img1.pns"}, {"img02.jps", "img02.jps"}, {"img2.MPO", "img2.MPO"},
+      {"Img3.jps", "Img3.jps"}, {"img10.mpo", "img10.mpo"}}},
+    {"pairs by name, any letter case",
+     {"beach_R.jpg", "beach_L.jpg", "harbour-right.png", "harbour-left.png", "DSC0042L.JPG", "dsc0042r.jpg",
+      "parkL.jpeg", "parkR.jpeg", "x.l.bmp", "X.R.BMP", "lake left.png", "Lake Right.png"},
+     {{"beach_L.jpg", "beach_R.jpg"}, {"DSC0042L.JPG", "dsc0042r.jpg"}, {"harbour-left.png", "harbour-right.png"},
+      {"lake left.png", "Lake Right.png"}, {"parkL.jpeg", "parkR.jpeg"}, {"x.l.bmp", "X.R.BMP"}}},
+    {"mono pictures and other files left out",
+     {"carl.jpg", "carr.jpg", "photo.jpg", "alone_L.jpg", "config.txt", "3dimage_00001.bmp", ".hidden.mpo",
+      "notes_L.txt", "notes_R.txt", "a_R.jpg", "b_L.gif", "b_R.gif"},
+     {}},
+    {"the partner of the same type first, each file once",
+     {"m_L.jpg", "m_R.png", "m_R.jpg", "m_L.bmp", "n_L.png", "n_R.bmp"},
+     {{"m_L.bmp", "m_R.png"}, {"m_L.jpg", "m_R.jpg"}, {"n_L.png", "n_R.bmp"}}},
+};
+
+const char* const DESCRIPTIVE =
+    "Resolution (XxY, 'auto', 'span', 'display N' or 'span N,M...'): auto\n"
+    "Stereo mode (0=none,1=top/bottom,2=side-by-side,3=interlace,4=two screen SBS,5=two screen vertical,"
+    "6-8=coloured): 0\n"
+    "Swap stereo (Y/N): N\n";
+
+// Red for a left eye, blue for a right one; green tells the slide.
+Rgb eye_colour(int slide, int eye) {
+    return {static_cast<uint8_t>(eye ? 0 : 255), static_cast<uint8_t>(50 * slide), static_cast<uint8_t>(eye ? 255 : 0)};
+}
+Pixels solid(Rgb c) { return [c](int, int) { return c; }; }
+
+// Lossy compression leaves a colour within a few steps of what was written.
+bool near(const Rgb& a, const Rgb& b) {
+    return std::abs(a.r - b.r) < 16 && std::abs(a.g - b.g) < 16 && std::abs(a.b - b.b) < 16;
+}
+
+class FolderShow : public Show {};
+
+}  // namespace
+
+TEST(FolderListing, NamesGiveSlidePairs) {
+    for (const Listing& listing : LISTINGS) {
+        std::vector<std::pair<std::string, std::string>> slides;
+        for (const StereoPair& pair : folder_stereo_pairs(listing.names)) slides.emplace_back(pair.left, pair.right);
+        EXPECT_EQ(slides, listing.slides) << listing.what;
+    }
+}
+
+// Every kind of stereo file in one folder, side by side: each slide shows its
+// left eye in the left half, for eight seconds, in natural name order.
+TEST_F(FolderShow, FolderWithoutSlideListShowsItsStereoPicturesAndSavesThem) {
+    desktop(64, 64);
+    headless::state().frame_ticks = headless::state().frequency;  // one second a frame
+    write_file("img1.mpo", mpo(jpeg(32, 32, solid(eye_colour(1, 0))), jpeg(32, 32, solid(eye_colour(1, 1))), true));
+    write_file("img2.jps", jpeg(64, 32, [](int x, int) { return eye_colour(2, x < 32); }));
+    write_file("img3_L.jpg", jpeg(32, 32, solid(eye_colour(3, 0))));
+    write_file("img3_R.jpg", jpeg(32, 32, solid(eye_colour(3, 1))));
+    write_file("img10-left.png", png(32, 32, solid(eye_colour(5, 0))));
+    write_file("img10-right.png", png(32, 32, solid(eye_colour(5, 1))));
+    write_file("IMG9_l.bmp", bmp24(32, 32, solid(eye_colour(4, 0))));
+    write_file("img9_R.bmp", bmp24(32, 32, solid(eye_colour(4, 1))));
+    write_file("photo.jpg", jpeg(32, 32, solid({255, 255, 255})));
+    write_file("config.txt", "Stereo mode: 2\n");
+    ASSERT_EQ(run(42), 0);
+    ASSERT_EQ(frames.size(), 42u);
+    for (int f = 0; f < 42; ++f) {
+        const int slide = f / 8 % 5 + 1;
+        for (int eye : {0, 1})
+            EXPECT_TRUE(near(pixel_at(frames[f], 64, 16 + 32 * eye, 32), eye_colour(slide, eye)))
+                << "frame " << f << " eye " << eye << ": " << pixel_at(frames[f], 64, 16 + 32 * eye, 32);
+    }
+    EXPECT_EQ(read_file("config.txt"),
+              text_mode(std::string("Stereo mode: 2\n") + DESCRIPTIVE +
+                        "Slide time (seconds, pause included): 8\nSlide pause before zoom (seconds): 2\n"
+                        "Left image: img1.mpo\nRight image: img1.mpo\nLeft image: img2.jps\nRight image: img2.jps\n"
+                        "Left image: img3_L.jpg\nRight image: img3_R.jpg\nLeft image: IMG9_l.bmp\n"
+                        "Right image: img9_R.bmp\nLeft image: img10-left.png\nRight image: img10-right.png\n"));
+
+    // A slide list of its own keeps the folder's pictures out, and its timing stays.
+    write_file("config.txt", "Left image: photo.jpg\nRight image: photo.jpg\n");
+    TearDown();
+    SetUp();
+    ASSERT_EQ(run(1), 0);
+    EXPECT_EQ(read_file("config.txt"),
+              text_mode(std::string("Left image: photo.jpg\nRight image: photo.jpg\n") + DESCRIPTIVE));
+}
