@@ -125,7 +125,7 @@ TEST_F(Show, CloseAndQuitEndThePump) {
     EXPECT_EQ(headless::state().mode_restores, 1);
     headless::reset();
     ASSERT_EQ(gfx_open_window(0, 0, "t", nullptr), 1);
-    headless::state().keys[0x50] = 0x80;
+    headless::state().keys[static_cast<uint8_t>('P')] = 0x80;
     headless::state().quit_message = true;
     EXPECT_EQ(gfx_pump_messages(), 1);
     EXPECT_FALSE(key_held('P'));
