@@ -76,8 +76,8 @@ TEST_F(Robust, RandomOrderFollowsTheSeedClockNotTheTickCount) {
     std::vector<Rgb> orders[2];
     for (int n = 0; n < 2; ++n) {
         SetUp();
-        write_solid_bmp("r.bmp", 16, 16, {255, 0, 0});
-        write_solid_bmp("b.bmp", 16, 16, {0, 0, 255});
+        write_file("r.bmp", bmp24(16, 16, [](int, int) { return Rgb{255, 0, 0}; }));
+        write_file("b.bmp", bmp24(16, 16, [](int, int) { return Rgb{0, 0, 255}; }));
         write_file("config.txt", "Randomise: 2\nLeft image: r.bmp\nRight image: r.bmp\n"
                                  "Left image: b.bmp\nRight image: b.bmp\n");
         headless::state().seed_clock = 1000u + n;
@@ -123,7 +123,7 @@ TEST_F(Robust, TextStartsWithTheBrighteningBlendAfterEveryFontReset) {
 // A colour or pixel packing left behind by one pass changes neither the slide,
 // nor what follows the caption, nor the screenshot (66 pixels: padded rows).
 TEST_F(Robust, PassesSetAndRestoreColourAndPacking) {
-    write_solid_bmp("g.bmp", 66, 64, {0, 255, 0});
+    write_file("g.bmp", bmp24(66, 64, [](int, int) { return Rgb{0, 255, 0}; }));
     write_file("config.txt", "Slide time: 100\nLeft image: g.bmp\nRight image: g.bmp\nCaption: Caf\xC3\xA9\n");
     std::set<uint32_t> slots;
     font_state.quad_hook = [&](const TextQuad& q) { slots.insert(q.slot); };
