@@ -1,5 +1,4 @@
-// Test helpers: JPEG and PNG files encoded by libjpeg-turbo and libspng, and
-// the metadata segments of EXIF, MPO and JPS files spliced into them.
+// Test helpers: JPEG and PNG files, and the EXIF, MPO and JPS segments spliced into them.
 #pragma once
 
 #include "bmp_files.h"
@@ -8,31 +7,25 @@
 #include <turbojpeg.h>
 
 #include <cstdlib>
+#include <functional>
 
-using Bytes = std::vector<uint8_t>;
 using Pixels = std::function<Rgb(int, int)>;
 
-inline Bytes rgb_rows(int w, int h, const Pixels& pixel) {
-    Bytes rgb;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) rgb.insert(rgb.end(), {pixel(x, y).r, pixel(x, y).g, pixel(x, y).b});
-    return rgb;
-}
-
 inline Bytes jpeg(int w, int h, const Pixels& pixel) {
-    Bytes rgb = rgb_rows(w, h, pixel);
+    const Bytes bmp = bmp24(w, h, pixel);  // bottom-up BGR rows padded to 4 bytes after a 54-byte header
     tjhandle handle = tjInitCompress();
     unsigned char* out = nullptr;
     unsigned long size = 0;
-    tjCompress2(handle, rgb.data(), w, 0, h, TJPF_RGB, &out, &size, TJSAMP_444, 100, 0);
-    Bytes file(out, out + size);
-    tjFree(out);
-    tjDestroy(handle);
+    tjCompress2(handle, &bmp[54], w, (w * 3 + 3) & ~3, h, TJPF_BGR, &out, &size, TJSAMP_444, 100, TJFLAG_BOTTOMUP);
+    const Bytes file(out, out + size);
+    tjFree(out), tjDestroy(handle);
     return file;
 }
 
 inline Bytes png(int w, int h, const Pixels& pixel) {
-    Bytes rgb = rgb_rows(w, h, pixel);
+    Bytes rgb;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) rgb.insert(rgb.end(), {pixel(x, y).r, pixel(x, y).g, pixel(x, y).b});
     spng_ctx* ctx = spng_ctx_new(SPNG_CTX_ENCODER);
     spng_set_option(ctx, SPNG_ENCODE_TO_BUFFER, 1);
     spng_ihdr ihdr{static_cast<uint32_t>(w), static_cast<uint32_t>(h), 8, SPNG_COLOR_TYPE_TRUECOLOR, 0, 0, 0};
@@ -41,9 +34,8 @@ inline Bytes png(int w, int h, const Pixels& pixel) {
     size_t size = 0;
     int error = 0;
     auto* out = static_cast<uint8_t*>(spng_get_png_buffer(ctx, &size, &error));
-    Bytes file(out, out + size);
-    std::free(out);
-    spng_ctx_free(ctx);
+    const Bytes file(out, out + size);
+    std::free(out), spng_ctx_free(ctx);
     return file;
 }
 
@@ -51,23 +43,20 @@ inline Bytes png(int w, int h, const Pixels& pixel) {
 struct Tiff {
     bool big;
     Bytes b;
-    Tiff& add(std::initializer_list<uint32_t> bytes) {
-        for (uint32_t v : bytes) b.push_back(static_cast<uint8_t>(v));
+    Tiff& n(uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) b.push_back(static_cast<uint8_t>(v >> 8 * (big ? bytes - 1 - i : i)));
         return *this;
     }
-    Tiff& u16(uint32_t v) { return big ? add({v >> 8, v}) : add({v, v >> 8}); }
-    Tiff& u32(uint32_t v) { return big ? add({v >> 24, v >> 16, v >> 8, v}) : add({v, v >> 8, v >> 16, v >> 24}); }
     Tiff& text(const std::string& s) { return b.insert(b.end(), s.begin(), s.end()), *this; }
-    Tiff& entry(uint32_t tag, uint32_t type, uint32_t count, uint32_t v) { return u16(tag).u16(type).u32(count).u32(v); }
-    Tiff& header() { return text(big ? "MM" : "II").u16(42).u32(8); }
+    Tiff& entry(int tag, int type, int count, uint32_t v) { return n(tag, 2).n(type, 2).n(count, 4).n(v, 4); }
+    Tiff& header(const std::string& name) { return text(name).text(big ? "MM" : "II").n(42, 2).n(8, 4); }
 };
 
 // The segment goes right after the start-of-image marker.
 inline Bytes with_segment(Bytes jpeg, uint8_t marker, const Bytes& payload) {
     const size_t n = payload.size() + 2;
-    Bytes segment{0xFF, marker, static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)};
-    segment.insert(segment.end(), payload.begin(), payload.end());
-    jpeg.insert(jpeg.begin() + 2, segment.begin(), segment.end());
+    jpeg.insert(jpeg.begin() + 2, payload.begin(), payload.end());
+    jpeg.insert(jpeg.begin() + 2, {0xFF, marker, static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)});
     return jpeg;
 }
 
@@ -75,22 +64,20 @@ inline Bytes with_segment(Bytes jpeg, uint8_t marker, const Bytes& payload) {
 // with the parallax in tenths of a percent of the width (0: no parallax tag).
 inline Bytes with_exif(const Bytes& jpeg, int orientation, int parallax_tenths = 0) {
     Tiff t{false, {}};
-    t.text(std::string("Exif\0\0", 6)).header().u16(2).entry(0x0112, 3, 1, orientation).entry(0x8769, 4, 1, 38).u32(0);
-    t.u16(1).entry(0x927C, 7, 38, 56).u32(0);
-    t.text("FUJIFILM").u32(12).u16(1).entry(parallax_tenths ? 0xB211 : 0xB210, 10, 1, 30).u32(0);
-    t.u32(static_cast<uint32_t>(parallax_tenths)).u32(10);
+    t.header(std::string("Exif\0\0", 6)).n(2, 2).entry(0x0112, 3, 1, orientation).entry(0x8769, 4, 1, 38).n(0, 4);
+    t.n(1, 2).entry(0x927C, 7, 38, 56).n(0, 4).text("FUJIFILM").n(12, 4).n(1, 2);
+    t.entry(parallax_tenths ? 0xB211 : 0xB210, 10, 1, 30).n(0, 4).n(parallax_tenths, 4).n(10, 4);
     return with_segment(jpeg, 0xE1, t.b);
 }
 
 // An MPO: the left file carries the MP index of both; the right frame's
 // offset counts from the byte-order mark at byte 10 (or lies outside the file).
 inline Bytes mpo(const Bytes& left, const Bytes& right, bool big_endian, bool bad_offset = false) {
-    const uint32_t left_size = static_cast<uint32_t>(left.size()) + 90;
+    const auto left_size = static_cast<uint32_t>(left.size() + 90), right_size = static_cast<uint32_t>(right.size());
     Tiff t{big_endian, {}};
-    t.text(std::string("MPF\0", 4)).header().u16(3).entry(0xB000, 7, 4, 0x30313030).entry(0xB001, 4, 1, 2);
-    t.entry(0xB002, 7, 32, 50).u32(0);
-    t.u32(0x20020002).u32(left_size).u32(0).u32(0);
-    t.u32(0x00020002).u32(static_cast<uint32_t>(right.size())).u32(bad_offset ? 0x7FFFFFF0 : left_size - 10).u32(0);
+    t.header(std::string("MPF\0", 4)).n(3, 2).entry(0xB000, 7, 4, 0x30313030).entry(0xB001, 4, 1, 2);
+    t.entry(0xB002, 7, 32, 50).n(0, 4).n(0x20020002, 4).n(left_size, 4).n(0, 4).n(0, 4).n(0x00020002, 4);
+    t.n(right_size, 4).n(bad_offset ? 0x7FFFFFF0 : left_size - 10, 4).n(0, 4);
     Bytes file = with_segment(left, 0xE2, t.b);
     file.insert(file.end(), right.begin(), right.end());
     return file;
@@ -99,8 +86,7 @@ inline Bytes mpo(const Bytes& left, const Bytes& right, bool big_endian, bool ba
 // A JPS descriptor: separation, flags (1 half height, 2 half width, 4 left
 // first), layout (2 side by side, 3 over/under), type (1 stereo).
 inline Bytes with_jps(const Bytes& jpeg, uint8_t flags, uint8_t layout) {
-    Bytes payload{'_', 'J', 'P', 'S', 'J', 'P', 'S', '_', 0, 4, 0, flags, layout, 1};
-    return with_segment(jpeg, 0xE3, payload);
+    return with_segment(jpeg, 0xE3, {'_', 'J', 'P', 'S', 'J', 'P', 'S', '_', 0, 4, 0, flags, layout, 1});
 }
 
 // A PNG whose header claims another size, with its checksum made right.
