@@ -1,4 +1,4 @@
-// Test helpers: uncompressed 24-bit BMP files with the 40-byte header, and pixels of RGB rows.
+// Test helpers: uncompressed 24-bit BMP files with the 40-byte header, and pixels of top-down RGB rows.
 #pragma once
 
 #include "test_files.h"
@@ -16,14 +16,15 @@ template <class Pixel> Bytes bmp24(int32_t w, int32_t h, const Pixel& pixel) {
     const uint32_t row = (w * 3u + 3) & ~3u, head[] = {54 + row * h, 0, 54, 40, uint32_t(w), uint32_t(h), 1 | 24 << 16};
     Bytes b = {'B', 'M'};
     for (int i = 0; i < 52; ++i) b.push_back(i < 28 ? static_cast<uint8_t>(head[i / 4] >> 8 * (i % 4)) : 0);
-    for (int y = h - 1; y >= 0; --y) {
+    for (int y = h - 1; y >= 0; b.resize(54 + (h - y) * row), --y)
         for (int x = 0; x < w; ++x) b.insert(b.end(), {pixel(x, y).b, pixel(x, y).g, pixel(x, y).r});
-        b.resize(54 + (h - y) * row);
-    }
     return b;
 }
 
-// A pixel of top-down RGB rows.
+inline void write_solid_bmp(const std::string& path, int w, int h, Rgb colour) {
+    write_file(path, bmp24(w, h, [colour](int, int) { return colour; }));
+}
+
 inline Rgb pixel_at(const Bytes& rgb, int width, int x, int y) {
     const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
     return {p[0], p[1], p[2]};

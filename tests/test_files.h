@@ -12,22 +12,25 @@
 struct TempDir {
     TempDir() {
         static int serial = 0;
-        do path = std::filesystem::temp_directory_path() / ("parallaxon-test-" + std::to_string(++serial));
-        while (!std::filesystem::create_directory(path));
-        std::filesystem::current_path(path);
+        do path_ = std::filesystem::temp_directory_path() / ("parallaxon-test-" + std::to_string(++serial));
+        while (!std::filesystem::create_directory(path_));
+        std::filesystem::current_path(path_);
     }
     ~TempDir() {
         std::error_code ignored;
-        std::filesystem::current_path(previous, ignored);
-        std::filesystem::remove_all(path, ignored);
+        std::filesystem::current_path(previous_, ignored);
+        std::filesystem::remove_all(path_, ignored);
     }
-    std::filesystem::path previous = std::filesystem::current_path(), path;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path previous_ = std::filesystem::current_path(), path_;
 };
 
 using Bytes = std::vector<uint8_t>;
 
 inline void write_file(const std::string& path, const std::string& b) { std::ofstream(path, std::ios::binary) << b; }
 inline void write_file(const std::string& path, const Bytes& b) { write_file(path, std::string(b.begin(), b.end())); }
+
+inline bool file_exists(const std::string& path) { return std::filesystem::exists(path); }
 
 inline std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
