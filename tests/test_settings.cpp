@@ -35,7 +35,9 @@ TEST(Settings, LinesBecomeTrimmedEntriesWhateverTheLineEnds) {
     }
     EXPECT_EQ(Loaded("").list.count, 0u);
     TempDir dir;
-    EXPECT_EQ(config_load("missing.txt", ':').count, 0u);
+    ConfigList missing = config_load("missing.txt", ':');
+    EXPECT_EQ(missing.count, 0u);
+    config_free(&missing);
 }
 
 TEST(Settings, LookupsTypedValuesAndDocumentedDefaults) {
