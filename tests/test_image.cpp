@@ -60,12 +60,9 @@ Bytes box(const Bytes& t, int* w, int* h, int c, bool halve_x, bool halve_y) {
     return out;
 }
 
-// Uploads the record, then checks the texture's size, its level 0 (w x h texels of c
-// channels) and each further level, the box filter of the one above, down to one texel.
-void expect_texture(const SimpleBitmap& b, int tw, int th, Bytes texels, int w, int h, int c) {
-    int32_t got_w = 0, got_h = 0;
-    texture_from_bitmap(b, &got_w, &got_h);
-    EXPECT_EQ(std::make_pair(got_w, got_h), std::make_pair(tw, th)) << b.width << "x" << b.height;
+// The bound texture's level 0 (w x h texels of c channels) and each further
+// level, the box filter of the one above, down to one texel.
+void expect_levels(const SimpleBitmap& b, Bytes texels, int w, int h, int c) {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     GLint size[2] = {1, 1};
     for (int k = 0; size[0] > 0; ++k) {
@@ -76,6 +73,18 @@ void expect_texture(const SimpleBitmap& b, int tw, int th, Bytes texels, int w, 
         ASSERT_EQ(got, texels) << b.width << "x" << b.height << " level " << k;
         texels = w > 1 || h > 1 ? box(texels, &w, &h, c, true, true) : Bytes();
     }
+}
+
+// Uploaded whole, and again in slices of a few rows.
+void expect_texture(const SimpleBitmap& b, int tw, int th, const Bytes& texels, int w, int h, int c) {
+    int32_t got_w = 0, got_h = 0;
+    texture_from_bitmap(b, &got_w, &got_h);
+    EXPECT_EQ(std::make_pair(got_w, got_h), std::make_pair(tw, th)) << b.width << "x" << b.height;
+    expect_levels(b, texels, w, h, c);
+    const TextureLevels staged = texture_stage(b, texture_size_limit());
+    size_t done = 0;
+    for (GLuint name = texture_create(staged); !texture_upload_some(name, staged, &done, 100);) {}
+    expect_levels(b, texels, w, h, c);
 }
 
 }  // namespace

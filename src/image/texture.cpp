@@ -283,6 +283,8 @@ bool texture_upload_some(GLuint name, const TextureLevels& levels, size_t* done,
                             levels.texels.data() + start + first_row * stride);
             *done = start + (first_row + rows) * stride;
             budget -= std::min(budget, rows * stride);
+            // The rest of this level, and the levels after it, next time.
+            if (*done < end) return false;
         }
         w = w > 1 ? w / 2 : 1, h = h > 1 ? h / 2 : 1;
     }
