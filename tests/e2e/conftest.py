@@ -216,13 +216,13 @@ class Run:
         it released since the last time, it is released for longer and longer until a file comes."""
         before = set(self.folder.glob("3dimage_*"))
         self.keys("keydown", "ctrl")
-        data, patience = None, 5
+        data, patience = None, 1
         while not data:
             self.keys("keydown", "s")
             try:
                 data = wait_for("screenshot", lambda: self.new_file(pattern, before), patience)
             except TimeoutError:
-                assert patience < 60, f"no screenshot within {2 * patience} s"
+                assert patience < 64, f"no screenshot within {2 * patience} s"
                 self.keys("keyup", "s")
                 time.sleep(patience / 10)
                 patience *= 2

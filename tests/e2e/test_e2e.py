@@ -131,8 +131,10 @@ def test_read_only_config_is_left_alone(program, xvfb):
     path = program.folder / "config.txt"
     path.chmod(0o444)
     before = path.read_bytes()
-    # Root writes any file: the SDL program runs as nobody instead; Wine keeps the read-only attribute.
-    run = program.start(xvfb, user=65534 if os.getuid() == 0 and not program.wine else None)
+    # Root writes any file: the SDL program runs as nobody instead; Wine's prefix is root's own.
+    if os.getuid() == 0 and program.wine:
+        pytest.skip("Wine lets root write a read-only file")
+    run = program.start(xvfb, user=65534 if os.getuid() == 0 else None)
     run.window()
     assert run.shot()(960, 540) == GREEN
     assert run.quit() == 0
