@@ -52,14 +52,6 @@ class Shot:
         return self.data == other.data
 
 
-def complete_bmp(path):
-    """The file's bytes once it is as long as its header says and no longer growing."""
-    data = path.read_bytes() if path.exists() else b""
-    time.sleep(0.05)
-    if len(data) >= 54 and len(data) == struct.unpack_from("<I", data, 2)[0] == path.stat().st_size:
-        return data
-
-
 class Display:
     def __init__(self, argv, log):
         read, write = os.pipe()
@@ -148,13 +140,16 @@ class Program:
         self.path, self.folder, self.wine_env, self.wine, self.runs = path, folder, wine_env, bool(wine_env), []
         self.converter("exit 1")
 
-    def converter(self, script):
-        """The screenshot converter the program finds: a stand-in, whatever is installed."""
+    def converter(self, finish):
+        """A stand-in for the screenshot converter, whatever is installed. It says when it runs and waits for a
+        go: keys released meanwhile are seen released by the frame after the screenshot, however slow."""
         if self.wine:
-            (self.folder / "magick.bat").write_text(f"@{script}\r\n")
+            (self.folder / "magick.bat").write_text("@echo.>converting\r\n:wait\r\n@if not exist go goto wait\r\n"
+                                                    f"@del go converting\r\n@{finish}\r\n")
         else:
             (self.folder / "bin").mkdir(exist_ok=True)
-            (self.folder / "bin/magick").write_text(f"#!/bin/sh\n{script}\n")
+            (self.folder / "bin/magick").write_text("#!/bin/sh\ntouch converting\nuntil [ -e go ]; do sleep 0.01; "
+                                                    f"done\nrm go converting\n{finish}\n")
             (self.folder / "bin/magick").chmod(0o755)
 
     def config(self, *lines):
@@ -175,7 +170,7 @@ class Program:
 
 class Run:
     def __init__(self, program, display, user):
-        self.program, self.display, self.folder, self.shots = program, display, program.folder, 0
+        self.program, self.display, self.folder, self.held = program, display, program.folder, set()
         env = dict(program.wine_env or display.env, DISPLAY=display.env["DISPLAY"], ASAN_OPTIONS="detect_leaks=0",
                    PATH=f"{self.folder}/bin:{os.environ['PATH']}", HOME=str(self.folder))
         argv = ["wine", program.path] if program.wine else [program.path]
@@ -201,45 +196,47 @@ class Run:
         return x, y, w, h
 
     def keys(self, action, *keys):
-        self.display.run("xdotool", *[a for key in keys for a in (action, key)])
+        if keys:
+            self.display.run("xdotool", *[a for key in keys for a in (action, key)])
+        self.held = (self.held | set(keys)) if action == "keydown" else (self.held - set(keys))
 
     def pointer(self):
         shell = dict(line.split("=") for line in self.display.run("xdotool", "getmouselocation", "--shell").split())
         return int(shell["X"]), int(shell["Y"])
 
-    def new_file(self, pattern, before):
-        self.alive("a new " + pattern)
-        return next((data for f in sorted(set(self.folder.glob(pattern)) - before) if (data := complete_bmp(f))), None)
-
-    def shot(self, pattern="3dimage_*.bmp"):
-        """The program's own Ctrl+S screenshot, moved aside. S counts when newly pressed: in case no frame saw
-        it released since the last time, it is released for longer and longer until a file comes."""
-        before = set(self.folder.glob("3dimage_*"))
+    def shot(self, *held):
+        """The program's own Ctrl+S screenshot; Ctrl, S and the keys held are released during the screenshot.
+        S counts when newly pressed: should a frame miss its release (Wine may), it is pressed again."""
+        converting = self.folder / "converting"
+        if converting.exists():
+            self.go(converting)
+        for old in self.folder.glob("3dimage_*.bmp"):
+            old.unlink(missing_ok=True)
         self.keys("keydown", "ctrl")
-        data, patience = None, 1
-        while not data:
+        for patience in (5, 10, 20, 40):
             self.keys("keydown", "s")
             try:
-                data = wait_for("screenshot", lambda: self.new_file(pattern, before), patience)
+                wait_for("screenshot", lambda: self.alive("a screenshot") or converting.exists(), patience)
+                break
             except TimeoutError:
-                assert patience < 64, f"no screenshot within {2 * patience} s"
                 self.keys("keyup", "s")
                 time.sleep(patience / 10)
-                patience *= 2
-        self.keys("keyup", "s", "ctrl")
-        for f in set(self.folder.glob("3dimage_*")) - before:
-            f.rename(self.folder / f"shot{self.shots}{f.suffix}")
-            self.shots += 1
+        else:
+            raise TimeoutError("no screenshot within 75 s")
+        data = next(self.folder.glob("3dimage_*.bmp")).read_bytes()
+        self.keys("keyup", *held, "s", "ctrl")
+        self.go(converting)
         return Shot(data)
 
+    def go(self, converting):
+        (self.folder / "go").touch()
+        wait_for("end of the converter", lambda: not converting.exists())
+
     def press(self, key):
-        """Holds a key until a screenshot shows that a frame has seen it, then releases it: the screenshot
-        returned, taken after that, shows its effect and that a frame has seen the release too."""
+        """A screenshot once a frame has seen the key pressed and a later one released (under Wine the frame
+        right after its release may miss that: a second screenshot, with S pressed after it, tells)."""
         self.keys("keydown", key)
-        try:
-            self.shot()
-        finally:
-            self.keys("keyup", key)
+        self.shot(key)
         return self.shot()
 
     def ended(self, timeout=60):
@@ -251,12 +248,12 @@ class Run:
 
     def quit(self, key="Escape"):
         self.keys("keydown", key)
-        try:
-            return self.ended()
-        finally:
-            self.keys("keyup", key)
+        status = self.ended()
+        self.keys("keyup", key)
+        return status
 
     def kill(self):
+        self.keys("keyup", *self.held)
         if self.proc.poll() is None:
             self.proc.kill()
             self.proc.wait()
