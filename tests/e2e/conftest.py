@@ -188,7 +188,12 @@ class Run:
         def search():
             self.alive("its window appeared")
             return self.display.run("xdotool", "search", "--onlyvisible", "--name", "^Parallaxon", check=False)
-        ident = wait_for("window", search).split()[0]
+        try:
+            ident = wait_for("window", search).split()[0]
+        except TimeoutError as error:
+            stack = subprocess.run(["gdb", "-p", str(self.proc.pid), "-batch", "-ex", "thread apply all bt 12"],
+                                   capture_output=True, text=True, timeout=120).stdout
+            raise TimeoutError(f"{error}; the program is at: {stack[-3000:]}") from None
         shell = dict(line.split("=") for line in self.display.run("xdotool", "getwindowgeometry", "--shell",
                                                                    ident).split())
         x, y, w, h = (int(shell[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
