@@ -6,7 +6,6 @@ import pytest
 from conftest import BLUE, DEFAULTS, GREEN, RED, STILL, YELLOW, bmp, wait_for
 
 SLIDE = ["Left image: left.bmp", "Right image: right.bmp", "Caption:"]
-XFAIL_LAYOUT = pytest.mark.xfail(strict=False, reason="keys and monitors follow the layout only on the robust-b branch")
 
 
 def slides(program, *pairs, extra=()):
@@ -155,7 +154,6 @@ def test_window_on_two_monitors(program, xorg, resolution, rectangle):
     assert run.quit() == 0
 
 
-@XFAIL_LAYOUT
 def test_auto_opens_on_the_primary_monitor(program, xorg):
     xorg.run("xrandr", "--output", "DUMMY1", "--primary")
     xorg.run("xrandr")
@@ -165,7 +163,6 @@ def test_auto_opens_on_the_primary_monitor(program, xorg):
     assert run.quit() == 0
 
 
-@XFAIL_LAYOUT
 def test_french_keyboard_a_does_not_quit_q_does(program, xorg):
     xorg.run("setxkbmap", "fr")
     slides(program, (RED, GREEN))
