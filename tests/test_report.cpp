@@ -84,21 +84,16 @@ TEST_F(Report, FatalReportsEndTheProcess) {
              report_inner("t", 3, REPORT_END, nullptr, 0);
          },
          "outer\nouter\n\n\\[FATAL ERROR\\] Trying to pop empty stack in report_inner"},
-        {[] { headless::state().fail_step = PLAT_CREATE_REGISTER_CLASS, gfx_open_window(0, 0, "t", nullptr); },
-         "\\[FATAL ERROR\\] Failed To Register The Window Class."},
-        {[] { headless::state().fail_step = PLAT_CREATE_WINDOW, gfx_open_window(0, 0, "t", nullptr); },
-         "\\[FATAL ERROR\\] Window Creation Error."},
-        {[] { headless::state().fail_step = PLAT_CREATE_CHOOSE_FORMAT, gfx_open_window(0, 0, "t", nullptr); },
-         "\\[FATAL ERROR\\] Can't Find A Suitable PixelFormat."},
-        {[] { headless::state().fail_step = PLAT_CREATE_SET_FORMAT, gfx_open_window(0, 0, "t", nullptr); },
-         "\\[FATAL ERROR\\] Can't Set The PixelFormat."},
-        {[] { headless::state().fail_step = PLAT_CREATE_CONTEXT, gfx_open_window(0, 0, "t", nullptr); },
-         "\\[FATAL ERROR\\] Can't Create A GL Rendering Context."},
-        {[] { headless::state().fail_step = PLAT_CREATE_MAKE_CURRENT, gfx_open_window(0, 0, "t", nullptr); },
-         "\\[FATAL ERROR\\] Can't activate GLRC."},
     };
     for (const auto& [action, message] : ends)
         EXPECT_EXIT((stdout_to_stderr(), action()), testing::ExitedWithCode(1), message) << message;
+    const std::pair<PlatCreateResult, const char*> steps[] = {
+        {PLAT_CREATE_REGISTER_CLASS, "Failed To Register The Window Class."}, {PLAT_CREATE_WINDOW, "Window Creation Error."},
+        {PLAT_CREATE_CHOOSE_FORMAT, "Can't Find A Suitable PixelFormat."}, {PLAT_CREATE_SET_FORMAT, "Can't Set The PixelFormat."},
+        {PLAT_CREATE_CONTEXT, "Can't Create A GL Rendering Context."}, {PLAT_CREATE_MAKE_CURRENT, "Can't activate GLRC."}};
+    for (auto [step, message] : steps)
+        EXPECT_EXIT((stdout_to_stderr(), headless::state().fail_step = step, gfx_open_window(0, 0, "t", nullptr)),
+                    testing::ExitedWithCode(1), std::string("\\[FATAL ERROR\\] ") + message) << message;
 }
 
 // The clock reads the performance counter, or the tick count without one.

@@ -138,19 +138,19 @@ class Program:
 
     def __init__(self, path, folder, wine_env):
         self.path, self.folder, self.wine_env, self.wine, self.runs = path, folder, wine_env, bool(wine_env), []
-        self.converter("exit 1")
-
-    def converter(self, finish):
-        """A stand-in for the screenshot converter, whatever is installed. It says when it runs and waits for a
-        go: keys released meanwhile are seen released by the frame after the screenshot, however slow."""
+        # A stand-in for the screenshot converter, whatever is installed. It says when it runs and waits for a
+        # go: keys released meanwhile are seen released by the frame after the screenshot, however slow. It
+        # copies the BMP to the PNG once told to (converter.c is the exe's).
+        (folder / "bin").mkdir()
         if self.wine:
-            (self.folder / "magick.bat").write_text("@echo.>converting\r\n:wait\r\n@if not exist go goto wait\r\n"
-                                                    f"@del go converting\r\n@{finish}\r\n")
+            shutil.copy(Path(path).parent / "magick.exe", folder / "bin")
         else:
-            (self.folder / "bin").mkdir(exist_ok=True)
-            (self.folder / "bin/magick").write_text("#!/bin/sh\ntouch converting\nuntil [ -e go ]; do sleep 0.01; "
-                                                    f"done\nrm go converting\n{finish}\n")
-            (self.folder / "bin/magick").chmod(0o755)
+            (folder / "bin/magick").write_text("#!/bin/sh\ntouch converting\nuntil [ -e go ]; do sleep 0.01; done\n"
+                                               'rm go converting\n[ -e copies ] && cp "$3" "$4"\n')
+            (folder / "bin/magick").chmod(0o755)
+
+    def converter_copies(self):
+        (self.folder / "copies").touch()
 
     def config(self, *lines):
         (self.folder / "config.txt").write_bytes("".join(line + ("\r\n" if self.wine else "\n") for line in lines).encode())
@@ -172,7 +172,8 @@ class Run:
     def __init__(self, program, display, user):
         self.program, self.display, self.folder, self.held = program, display, program.folder, set()
         env = dict(program.wine_env or display.env, DISPLAY=display.env["DISPLAY"], ASAN_OPTIONS="detect_leaks=0",
-                   PATH=f"{self.folder}/bin:{os.environ['PATH']}", HOME=str(self.folder))
+                   PATH=f"{self.folder}/bin:{os.environ['PATH']}", HOME=str(self.folder),
+                   WINEPATH="Z:" + str(self.folder / "bin").replace("/", "\\"))
         argv = ["wine", program.path] if program.wine else [program.path]
         if user:
             argv = ["setpriv", f"--reuid={user}", f"--regid={user}", "--clear-groups"] + argv

@@ -43,20 +43,6 @@ def test_arrows_step_and_stop_at_the_ends_and_q_saves(program, xvfb):
                                        (f"Left image: l{n}.bmp", f"Right image: r{n}.bmp", "Caption: ")] + DEFAULTS
 
 
-def test_p_freezes_the_zoom(program, xvfb):
-    bmp(program.folder / "left.bmp", [[RED, GREEN], [BLUE, YELLOW]], 320, 180)
-    bmp(program.folder / "right.bmp", [[GREEN, RED], [YELLOW, BLUE]], 320, 180)
-    program.config("Slide time: 4", "Slide pause before zoom: 0", *SLIDE)
-    run = program.start(xvfb)
-    run.window()
-    assert run.shot() != run.shot(), "the zoom runs"
-    paused = run.press("p")
-    assert run.shot() == paused
-    resumed = run.press("p")
-    assert run.shot() != resumed
-    assert run.quit() == 0
-
-
 def test_shift_and_mouse_edit_the_offset(program, xvfb):
     # The right eye in quadrants, shown 3 times as large in mode 0: its centre is at the window's centre.
     bmp(program.folder / "left.bmp", [[YELLOW]], 640, 360)
@@ -102,7 +88,7 @@ def test_stereo_modes_on_the_desktop(program, xvfb, mode, offset, swap, rows):
 
 
 def test_converter_makes_a_png_and_the_bmp_goes(program, xvfb):
-    program.converter("copy /y %3 %4 >nul" if program.wine else 'cp "$3" "$4"')
+    program.converter_copies()
     program.config("Resolution: 640x480", "Fullscreen offset: 1,1")
     run = program.start(xvfb)
     run.window()
