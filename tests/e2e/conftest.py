@@ -178,8 +178,9 @@ class Run:
         if user:
             argv = ["setpriv", f"--reuid={user}", f"--regid={user}", "--clear-groups"] + argv
         self.log = self.folder / "program.log"
-        self.proc = subprocess.Popen(argv, cwd=self.folder, env=env, stdout=open(self.log, "w"),
-                                     stderr=subprocess.STDOUT)
+        self.launch = lambda: subprocess.Popen(argv, cwd=self.folder, env=env, stdout=open(self.log, "a"),
+                                               stderr=subprocess.STDOUT)
+        self.proc = self.launch()
 
     def alive(self, what):
         assert self.proc.poll() is None, f"ended with {self.proc.returncode} before {what}: {self.log.read_text()[-500:]}"
@@ -189,12 +190,20 @@ class Run:
         def search():
             self.alive("its window appeared")
             return self.display.run("xdotool", "search", "--onlyvisible", "--name", "^Parallaxon", check=False)
-        try:
-            ident = wait_for("window", search).split()[0]
-        except TimeoutError as error:
-            stack = subprocess.run(["gdb", "-p", str(self.proc.pid), "-batch", "-ex", "thread apply all bt 12"],
-                                   capture_output=True, text=True, timeout=120).stdout
-            raise TimeoutError(f"{error}; the program is at: {stack[-3000:]}") from None
+        # The SDL program under Xvfb sometimes stalls in Mesa's glFinish before its first frame when started
+        # right after another one (seen in stereo mode 3): its stack goes to the log and it starts once more.
+        for attempt in (1, 2):
+            try:
+                ident = wait_for("window", search, 30).split()[0]
+                break
+            except TimeoutError as error:
+                stack = subprocess.run(["gdb", "-p", str(self.proc.pid), "-batch", "-ex", "thread apply all bt 12"],
+                                       capture_output=True, text=True, timeout=120).stdout
+                if attempt == 2:
+                    raise TimeoutError(f"{error}, twice; the program is at: {stack[-3000:]}") from None
+                print(f"no window within 30 s, started again; the program was at: {stack[-3000:]}")
+                self.kill()
+                self.proc = self.launch()
         shell = dict(line.split("=") for line in self.display.run("xdotool", "getwindowgeometry", "--shell",
                                                                    ident).split())
         x, y, w, h = (int(shell[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
