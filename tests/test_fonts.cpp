@@ -210,6 +210,7 @@ TEST_F(Fonts, BlendModesAndTheStateTheyLeave) {
     for (int y = 0; y < 10; ++y) stripes.insert(stripes.end(), {15, 15, 27, 255, 255});
     for (int c = 0; c < 256; ++c) c == 'T' ? g.pixels(5, 10, stripes) : g.glyph(5, 10);
     g.load("t");
+    EXPECT_EQ(font_state.blend_mode, 3);  // the brightening blend until a caption sets another
     const struct {
         int mode;
         uint32_t colour;
