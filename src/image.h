@@ -46,8 +46,6 @@ GLuint texture_create(const TextureLevels& levels);
 // Uploads whole rows, about `budget` bytes, from where the last call left
 // `done`; true once every level is up.
 bool texture_upload_some(GLuint name, const TextureLevels& levels, size_t* done, size_t budget);
-void texture_build_mipmaps(GLenum target, int32_t channels, GLenum format, int32_t width, int32_t height,
-                           uint8_t* buffer);
 
 // The largest texture side the upload keeps without halving: GL_MAX_TEXTURE_SIZE
 // or the lower limit set for tests.

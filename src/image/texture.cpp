@@ -300,16 +300,3 @@ GLuint texture_from_bitmap(SimpleBitmap bitmap, int32_t* texture_width, int32_t*
     texture_upload_some(name, levels, &done, SIZE_MAX);
     return name;
 }
-
-void texture_build_mipmaps(GLenum target, int32_t channels, GLenum format, int32_t width, int32_t height,
-                           uint8_t* buffer) {
-    if (!buffer || channels < 1 || channels > 4 || width < 1 || height < 1) return;
-    UnpackAlignment4 alignment;
-    for (GLint level = 1; width > 1 || height > 1; ++level) {
-        // Each texel is written at or before the first texel it reads.
-        halve(channels, buffer, width, height, buffer);
-        width = width > 1 ? width / 2 : 1;
-        height = height > 1 ? height / 2 : 1;
-        glTexImage2D(target, level, channels, width, height, 0, format, GL_UNSIGNED_BYTE, buffer);
-    }
-}
