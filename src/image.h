@@ -41,8 +41,14 @@ TextureLevels texture_stage(const SimpleBitmap& bitmap, int32_t max_texture_size
 // levels above 0 made from level 0.
 TextureLevels texture_levels(int32_t channels, int32_t width, int32_t height);
 void texture_build_chain(TextureLevels* levels);
-// A texture with the settings of every slide and room for every level.
-GLuint texture_create(const TextureLevels& levels);
+// Drops the `count` finest levels (never the last): the texture starts at the
+// next one. Kept whole when there is no memory for the copy.
+void texture_drop_levels(TextureLevels* levels, int count);
+// A texture with the settings of every slide and room for every level. One
+// of `spares` of the same size and format is taken instead of new storage
+// when there is one: new storage costs a software renderer as much as
+// clearing it, tens of milliseconds for a camera picture. `fresh` tells which.
+GLuint texture_create(const TextureLevels& levels, std::vector<GLuint>* spares = nullptr, bool* fresh = nullptr);
 // Uploads whole rows, about `budget` bytes, from where the last call left
 // `done`; true once every level is up.
 bool texture_upload_some(GLuint name, const TextureLevels& levels, size_t* done, size_t budget);

@@ -1,6 +1,10 @@
 // BMP decoding of every layout and broken file; the exact texels and mipmaps of pictures.
+#include "app/eye_views.h"
+#include "app/loader.h"
+#include "gfx_opengl.h"
 #include "image.h"
 #include "platform/headless.h"
+#include "show.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +12,6 @@
 #include <vector>
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 // Little-endian numbers written from `at` on, growing the bytes as needed.
 Bytes put32(Bytes b, size_t at, std::initializer_list<uint32_t> values) {
@@ -170,4 +172,101 @@ TEST_F(Texture, NoisePicturesKeepEveryBitDownTheMipmaps) {
         expect_texture(b, c.tw, c.th, texels, texture_w, texture_h, 3);
         bitmap_free(&b);
     }
+}
+
+// A camera-size picture in a small window: the levels finer than any the
+// view samples are never uploaded, and the frames are those of the whole
+// mipmap chain, bit for bit, in every layout; dropping one level more shows.
+// Textures of the same size left by another slide are filled instead of new
+// ones, and keep nothing of it.
+TEST_F(Texture, ViewsDrawTheSameWithoutTheLevelsTheyNeverSample) {
+    TempDir dir;
+    const int w = 200, h = 150;
+    headless::make_gl_context(w, h);
+    gfx_window_proc(nullptr, PLAT_MSG_SIZE, 0, w, h);
+    auto noise = [](uint32_t seed, int pw, int ph) {
+        Bytes rows(static_cast<size_t>((3 * pw + 3) & ~3) * ph);
+        for (size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<uint8_t>(((i + seed) * 2654435761u) >> 13);
+        return bmp(pw, ph, 24, rows);
+    };
+    write_file("l.bmp", noise(1, 1000, 700)), write_file("r.bmp", noise(2, 1000, 700));
+    write_file("l0.bmp", noise(3, 1000, 700)), write_file("r0.bmp", noise(4, 1000, 700));
+    write_file("config.txt", "Left image: l0.bmp\nRight image: r0.bmp\nLeft image: l.bmp\nRight image: r.bmp\n");
+    ConfigList list = config_load("config.txt", ':');
+    auto frames = [&](const Slide& slide, int mode, const GLuint textures[2]) {
+        Slide drawn = slide;
+        drawn.textures[0] = textures[0], drawn.textures[1] = textures[1];
+        std::vector<uint8_t> both;
+        for (float zoom : {1.0f, 1.75f}) {
+            glClear(GL_COLOR_BUFFER_BIT);
+            draw_eye_views(drawn, {mode, zoom, slide.texture_scale_x, slide.texture_scale_y, 0.02f, -0.01f});
+            const std::vector<uint8_t> frame = headless::read_frame_rgb();
+            both.insert(both.end(), frame.begin(), frame.end());
+        }
+        return both;
+    };
+    for (int mode = 0; mode <= 5; ++mode) {
+        SCOPED_TRACE("mode " + std::to_string(mode));
+        std::vector<GLuint> spares;
+        size_t budget = SIZE_MAX;
+        std::unique_ptr<PreparedSlide> other = prepare_slide(slide_request(&list, 1, mode));
+        other->upload_some(&budget), other->give_textures(&spares);
+        const std::vector<GLuint> reused = spares;
+        std::unique_ptr<PreparedSlide> prepared = prepare_slide(slide_request(&list, 2, mode));
+        const int dropped = 11 - static_cast<int>(prepared->levels[0].level_offset.size());
+        budget = SIZE_MAX;
+        prepared->upload_some(&budget, &spares);
+        EXPECT_TRUE(spares.empty());
+        EXPECT_EQ(std::vector<GLuint>(prepared->textures, prepared->textures + 2), reused);
+        Slide slide{};
+        install_slide(&slide, prepared.get(), &list, 2);
+        EXPECT_GE(dropped, mode == 0 || mode >= 4 ? 1 : 2);
+        GLuint whole[2], coarser[2];
+        for (int eye = 0; eye < 2; ++eye) {
+            const SimpleBitmap& picture = eye ? slide.right_image : slide.left_image;
+            whole[eye] = texture_from_bitmap(picture, nullptr, nullptr);
+            TextureLevels levels = texture_stage(picture, texture_size_limit());
+            texture_drop_levels(&levels, dropped + 1);
+            coarser[eye] = texture_create(levels);
+            size_t done = 0;
+            texture_upload_some(coarser[eye], levels, &done, SIZE_MAX);
+        }
+        const std::vector<uint8_t> shown = frames(slide, mode, slide.textures);
+        EXPECT_TRUE(shown == frames(slide, mode, whole));
+        EXPECT_FALSE(shown == frames(slide, mode, coarser));
+        glDeleteTextures(2, whole), glDeleteTextures(2, coarser);
+        free_slide(&slide);
+    }
+    config_free(&list);
+}
+
+// A long show of pictures of two sizes, a slide a frame: each shows whole,
+// and the textures of slides let go are filled again or freed. At most four
+// slides hold textures: the one on screen, the two kept ready, and one let
+// go whose textures wait for the next.
+TEST_F(Show, TexturesOfSlidesLetGoAreReusedOrFreed) {
+    headless::state().frame_ticks = 250000;
+    desktop(200, 150);
+    std::string config = "Slide time: 0.25\n";
+    std::vector<int> expected;
+    for (int n = 1; n <= 5; ++n) {
+        const std::string l = "l" + std::to_string(n) + ".bmp", r = "r" + std::to_string(n) + ".bmp";
+        write_picture(l, n, 0, 32 << n % 2, 24 << n % 2), write_picture(r, n, 1, 32 << n % 2, 24 << n % 2);
+        config += "Left image: " + l + "\nRight image: " + r + "\n";
+    }
+    for (int frame = 0; frame < 30; ++frame) expected.push_back(frame % 5 + 1);
+    write_file("config.txt", config);
+    std::vector<int> live;
+    at(0, [&](headless::State& s) {
+        s.on_swap = [&, read_back = s.on_swap](int k) {
+            int textures = 0;
+            for (GLuint name = 1; name < 1000; ++name) textures += glIsTexture(name);
+            live.push_back(textures);
+            read_back(k);
+        };
+    });
+    ASSERT_EQ(run(30), 0);
+    EXPECT_EQ(slides_shown(), expected);
+    // The first frame holds the fonts' textures and one slide's.
+    EXPECT_LE(*std::max_element(live.begin(), live.end()), live.front() + 3 * 2);
 }

@@ -10,6 +10,9 @@
 
 namespace {
 
+// The zoom at the end of a slide.
+constexpr double FINAL_ZOOM = 1.75;
+
 void set_pixel_projection(int32_t w, int32_t h) {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -94,6 +97,20 @@ EyeQuad eye_quad(int32_t view_w, int32_t view_h, int32_t image_w, int32_t image_
     const float cx = half_w + offset_x * (eye - 0.5f) * quad_w;
     const float cy = half_h + (eye - 0.5f) * offset_y * quad_h;
     return {cx - quad_w / 2, cy - quad_h / 2, cx + quad_w / 2, cy + quad_h / 2};
+}
+
+int eye_levels_unseen(int32_t stereo_mode, int32_t view_w, int32_t view_h, int32_t image_w, int32_t image_h,
+                      double u_texels, double v_texels) {
+    if (view_w <= 0 || view_h <= 0 || image_w <= 0 || image_h <= 0) return 0;
+    const double squeeze_x = stereo_mode == 2 ? 2 : 1, squeeze_y = stereo_mode == 1 || stereo_mode == 3 ? 2 : 1;
+    const double pixels_per_image_pixel =
+        std::fmax(static_cast<double>(view_w) / image_w, static_cast<double>(view_h) / image_h) * FINAL_ZOOM;
+    // A margin keeps a renderer's rounding from reaching a dropped level.
+    const double texels_per_pixel = std::fmax(u_texels * squeeze_x / image_w, v_texels * squeeze_y / image_h) /
+                                    pixels_per_image_pixel * (63.0 / 64);
+    int unseen = 0;
+    while (unseen < 31 && texels_per_pixel >= static_cast<double>(int64_t(2) << unseen)) ++unseen;
+    return unseen;
 }
 
 void draw_eye_views(const Slide& slide, const EyeViewState& view) {

@@ -22,6 +22,15 @@ struct EyeQuad {
 EyeQuad eye_quad(int32_t view_w, int32_t view_h, int32_t image_w, int32_t image_h, float zoom, float offset_x,
                  float offset_y, int eye);
 
+// How many of the finest mipmap levels of an eye's texture its view never
+// samples: a renderer reads levels floor(L) and floor(L) + 1, where the level
+// of detail L is at least log2 of the texels per screen pixel along the axis
+// with the most, and that is least at the final zoom. The picture spans
+// u_texels x v_texels of level 0. Views squeezed into half the window (modes
+// 1 to 3) have half as many pixels across the squeeze.
+int eye_levels_unseen(int32_t stereo_mode, int32_t view_w, int32_t view_h, int32_t image_w, int32_t image_h,
+                      double u_texels, double v_texels);
+
 // Both eyes in their views. The coloured modes 6, 7 and 8 mix the eyes over
 // the whole window into a least-squares anaglyph (see anaglyph.h) from the
 // slide's anaglyph textures, in the frame buffer: the positive halves added,

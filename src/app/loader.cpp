@@ -23,19 +23,30 @@ PreparedSlide::~PreparedSlide() {
         if (texture && !quit_requested) glDeleteTextures(1, &texture);
 }
 
-bool PreparedSlide::upload_some(size_t* budget) {
-    bool complete = true;
+bool PreparedSlide::upload_some(size_t* budget, std::vector<GLuint>* spares) {
+    const bool limited = *budget != SIZE_MAX;
     for (int i = 0; i < TEXTURES; ++i) {
         // Every eye has a texture, pictureless or not; anaglyph halves only where there are some.
-        if (!textures[i] && (i < 2 || !levels[i].level_offset.empty())) textures[i] = texture_create(levels[i]);
-        if (!textures[i]) continue;
+        if (!textures[i] && (i < 2 || !levels[i].level_offset.empty())) {
+            if (*budget == 0) return false;
+            bool fresh = false;
+            textures[i] = texture_create(levels[i], spares, &fresh);
+            if (fresh && limited) *budget = 0;
+        }
+        if (!textures[i] || uploaded[i] >= levels[i].texels.size()) continue;
+        if (*budget == 0) return false;
         const size_t before = uploaded[i];
-        complete = texture_upload_some(textures[i], levels[i], &uploaded[i], *budget) && complete;
+        const bool complete = texture_upload_some(textures[i], levels[i], &uploaded[i], *budget);
         *budget -= std::min(*budget, uploaded[i] - before);
+        if (!complete) return false;
     }
-    if (complete)
-        for (TextureLevels& l : levels) l.texels = {};  // the texels live on in the texture
-    return complete;
+    for (TextureLevels& l : levels) l.texels = {};  // the texels live on in the textures
+    return true;
+}
+
+void PreparedSlide::give_textures(std::vector<GLuint>* spares) {
+    for (GLuint& texture : textures)
+        if (texture) spares->push_back(texture), texture = 0;
 }
 
 SlideLoader::SlideLoader() : thread_([this] { work(); }) {}
@@ -47,9 +58,11 @@ SlideLoader::~SlideLoader() {
     }
     changed_.notify_all();
     thread_.join();
+    if (!quit_requested && !spares_.empty()) glDeleteTextures(static_cast<GLsizei>(spares_.size()), spares_.data());
 }
 
 void SlideLoader::work() {
+    plat_lower_thread_priority();  // the frames come first
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         changed_.wait(lock, [this] {
@@ -107,9 +120,10 @@ void SlideLoader::keep_only(const std::vector<int>& numbers) {
             if (unwanted(job)) dropped.push_back(job);
         jobs_.erase(std::remove_if(jobs_.begin(), jobs_.end(), unwanted), jobs_.end());
     }
-    // Textures are deleted here, on the frame loop's thread, outside the lock.
+    // On the frame loop's thread, outside the lock: the textures are kept.
     for (const auto& job : dropped) {
         std::lock_guard<std::mutex> lock(mutex_);
+        if (job->slide) job->slide->give_textures(&spares_);
         job->slide.reset();
     }
 }
@@ -122,9 +136,12 @@ void SlideLoader::upload_some(size_t budget) {
             if (job->slide) decoded.push_back(job);
     }
     // Once decoded, a slide is touched by this thread alone.
-    for (const auto& job : decoded) {
-        if (budget == 0) return;
-        job->slide->upload_some(&budget);
+    bool all_up = decoded.size() == count();
+    for (const auto& job : decoded) all_up = job->slide->upload_some(&budget, &spares_) && all_up;
+    // Spares nothing took are freed once every slide wanted has its textures.
+    if (all_up && !spares_.empty()) {
+        glDeleteTextures(static_cast<GLsizei>(spares_.size()), spares_.data());
+        spares_.clear();
     }
 }
 
@@ -140,7 +157,7 @@ std::unique_ptr<PreparedSlide> SlideLoader::take(int n) {
     }
     if (job->error) std::rethrow_exception(job->error);
     size_t budget = SIZE_MAX;
-    job->slide->upload_some(&budget);
+    job->slide->upload_some(&budget, &spares_);
     return std::move(job->slide);
 }
 

@@ -46,8 +46,12 @@ struct PreparedSlide {
     PreparedSlide(const PreparedSlide&) = delete;
     PreparedSlide& operator=(const PreparedSlide&) = delete;
     ~PreparedSlide();
-    // Uploads some of the textures; true once both are complete.
-    bool upload_some(size_t* budget);
+    // Uploads some of the textures, made from `spares` where they fit; true
+    // once all are complete. A texture with new storage ends the budget of
+    // a limited call: one at most in a frame.
+    bool upload_some(size_t* budget, std::vector<GLuint>* spares = nullptr);
+    // Hands the textures over, as spares for another slide.
+    void give_textures(std::vector<GLuint>* spares);
 };
 
 // How many prepared slides exist, wherever they are.
@@ -72,7 +76,8 @@ public:
     void want(const SlideRequest& request);
     // Holds a slide that is ready as it is (one that just left the screen).
     void keep(std::unique_ptr<PreparedSlide> slide);
-    // Forgets every slide but these.
+    // Forgets every slide but these; their textures are kept as spares until
+    // the slides wanted have textures of their own.
     void keep_only(const std::vector<int>& numbers);
     // Uploads up to `budget` bytes of texture rows of the slides decoded so far.
     void upload_some(size_t budget);
@@ -94,6 +99,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::shared_ptr<Job>> jobs_;
+    std::vector<GLuint> spares_;  // frame loop only
     bool stopping_ = false;
     std::thread thread_;
 };

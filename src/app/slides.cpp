@@ -2,6 +2,7 @@
 // entries of the settings form slide n.
 #include "app/parallaxon.h"
 
+#include "app/eye_views.h"
 #include "app/loader.h"
 
 #include "anaglyph.h"
@@ -83,6 +84,11 @@ void scan_offset(const char* text, float* x, float* y) {
     *y = static_cast<float>(value);
 }
 
+// The share of a texture a picture takes along one side; sizes read as unsigned.
+float texture_scale(int32_t picture, int32_t texture) {
+    return static_cast<float>(static_cast<uint32_t>(picture)) / static_cast<float>(static_cast<uint32_t>(texture));
+}
+
 // The positive and negative halves of an eye's anaglyph projection, from its
 // staged picture, which the coloured modes then no longer draw. Without the
 // memory for them the eye stays black, as an unreadable picture does.
@@ -149,8 +155,19 @@ std::unique_ptr<PreparedSlide> prepare_slide(const SlideRequest& request) {
     slide->has_parallax = pictures.has_parallax && std::isfinite(pictures.parallax_offset_x);
     slide->parallax_offset_x = pictures.parallax_offset_x;
     for (int eye = 0; eye < 2; ++eye) slide->levels[eye] = texture_stage(slide->images[eye], request.target.max_side);
+    // What each eye's texture spans: the left picture's share of the texture size both report.
+    const float span_x = texture_scale(slide->images[0].width, slide->levels[1].reported_width) *
+                         (slide->same_image ? 0.5f : 1.0f);
+    const float span_y = texture_scale(slide->images[0].height, slide->levels[1].reported_height);
+    int unseen[2];
+    for (int eye = 0; eye < 2; ++eye)
+        unseen[eye] = eye_levels_unseen(request.stereo_mode, request.target.view_w, request.target.view_h,
+                                        slide->images[eye].width, slide->images[eye].height,
+                                        span_x * slide->levels[eye].width, span_y * slide->levels[eye].height);
     if (const AnaglyphMatrices* matrices = anaglyph_matrices(request.stereo_mode))
         for (int eye = 0; eye < 2; ++eye) stage_anaglyph(eye == 0 ? matrices->left : matrices->right, slide.get(), eye);
+    for (int eye = 0; eye < 2; ++eye)
+        for (int i : {eye, 2 + 2 * eye, 3 + 2 * eye}) texture_drop_levels(&slide->levels[i], unseen[eye]);
     return slide;
 }
 
@@ -170,10 +187,8 @@ void install_slide(Slide* slide, PreparedSlide* prepared, const ConfigList* list
         slide->texture_width = prepared->levels[eye].reported_width;
         slide->texture_height = prepared->levels[eye].reported_height;
     }
-    slide->texture_scale_x = static_cast<float>(static_cast<uint32_t>(slide->left_image.width)) /
-                             static_cast<float>(static_cast<uint32_t>(slide->texture_width));
-    slide->texture_scale_y = static_cast<float>(static_cast<uint32_t>(slide->left_image.height)) /
-                             static_cast<float>(static_cast<uint32_t>(slide->texture_height));
+    slide->texture_scale_x = texture_scale(slide->left_image.width, slide->texture_width);
+    slide->texture_scale_y = texture_scale(slide->left_image.height, slide->texture_height);
 
     // A slide without its own offset keeps the one the record already holds,
     // unless the camera says where the subject meets the screen.

@@ -246,7 +246,36 @@ void texture_build_chain(TextureLevels* t) {
     }
 }
 
-GLuint texture_create(const TextureLevels& levels) {
+void texture_drop_levels(TextureLevels* t, int count) {
+    const size_t levels = t->level_offset.size();
+    if (count <= 0 || levels < 2 || t->texels.empty()) return;
+    const size_t first = std::min(static_cast<size_t>(count), levels - 1), start = t->level_offset[first];
+    try {
+        std::vector<uint8_t>(t->texels.begin() + static_cast<ptrdiff_t>(start), t->texels.end()).swap(t->texels);
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    t->level_offset.erase(t->level_offset.begin(), t->level_offset.begin() + static_cast<ptrdiff_t>(first));
+    for (size_t& offset : t->level_offset) offset -= start;
+    t->width = std::max(1, t->width >> first), t->height = std::max(1, t->height >> first);
+}
+
+GLuint texture_create(const TextureLevels& levels, std::vector<GLuint>* spares, bool* fresh) {
+    if (fresh) *fresh = false;
+    for (size_t i = 0; spares && i < spares->size(); ++i) {
+        GLint w = 0, h = 0, alpha = 0;
+        glBindTexture(GL_TEXTURE_2D, (*spares)[i]);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_ALPHA_SIZE, &alpha);
+        if (w == levels.width && h == levels.height && (alpha > 0) == (levels.channels == 4) &&
+            !levels.level_offset.empty()) {
+            const GLuint name = (*spares)[i];
+            spares->erase(spares->begin() + static_cast<ptrdiff_t>(i));
+            return name;
+        }
+    }
+    if (fresh) *fresh = true;
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);

@@ -82,3 +82,7 @@ bool plat_replace_file(const char* from, const char* to);   // MoveFileExA(MOVEF
 // as it is. Waits for it; returns its exit status, or -1 when it is not found
 // or cannot be started.
 int plat_run_program(const char* const argv[]);  // CreateProcess, WaitForSingleObject, GetExitCodeProcess
+
+// The calling thread gives way to the others: for work in the background
+// that must not slow the frames (nor a software renderer's threads).
+void plat_lower_thread_priority();  // SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL)

@@ -180,3 +180,8 @@ int plat_run_program(const char* const argv[]) {
     return state().run_programs ? posix_run_program(argv) : -1;
 #endif
 }
+void plat_lower_thread_priority() {
+#ifndef _WIN32
+    posix_lower_thread_priority();
+#endif
+}

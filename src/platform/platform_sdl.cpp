@@ -226,3 +226,4 @@ uint32_t plat_thread_id() { return static_cast<uint32_t>(SDL_ThreadID()); }
 bool plat_delete_file(const char* path) { return std::remove(path) == 0; }
 bool plat_replace_file(const char* from, const char* to) { return std::rename(from, to) == 0; }
 int plat_run_program(const char* const argv[]) { return posix_run_program(argv); }
+void plat_lower_thread_priority() { posix_lower_thread_priority(); }

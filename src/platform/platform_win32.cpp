@@ -277,6 +277,8 @@ int plat_run_program(const char* const argv[]) {
     return static_cast<int>(status);
 }
 
+void plat_lower_thread_priority() { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL); }
+
 namespace {
 
 char fatal_box_text[1024];
