@@ -36,7 +36,11 @@ struct TextureLevels {
     std::vector<uint8_t> texels;                      // the levels in turn, rows padded to 4 bytes
     std::vector<size_t> level_offset;
 };
-TextureLevels texture_stage(const SimpleBitmap& bitmap, int32_t max_texture_size);
+// Without its `drop` finest levels (never the last), which are not even
+// made: the texture starts at the next one.
+TextureLevels texture_stage(const SimpleBitmap& bitmap, int32_t max_texture_size, int drop = 0);
+// The size and format texture_stage gives, without texels.
+TextureLevels texture_shape(const SimpleBitmap& bitmap, int32_t max_texture_size);
 // Room for every level of a texture (none when it cannot be had), and the
 // levels above 0 made from level 0.
 TextureLevels texture_levels(int32_t channels, int32_t width, int32_t height);

@@ -189,7 +189,7 @@ TEST_F(Texture, ViewsDrawTheSameWithoutTheLevelsTheyNeverSample) {
         for (size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<uint8_t>(((i + seed) * 2654435761u) >> 13);
         return bmp(pw, ph, 24, rows);
     };
-    write_file("l.bmp", noise(1, 1000, 700)), write_file("r.bmp", noise(2, 1000, 700));
+    write_file("l.bmp", noise(1, 1000, 701)), write_file("r.bmp", noise(2, 1000, 701));
     write_file("l0.bmp", noise(3, 1000, 700)), write_file("r0.bmp", noise(4, 1000, 700));
     write_file("config.txt", "Left image: l0.bmp\nRight image: r0.bmp\nLeft image: l.bmp\nRight image: r.bmp\n");
     ConfigList list = config_load("config.txt", ':');

@@ -154,20 +154,22 @@ std::unique_ptr<PreparedSlide> prepare_slide(const SlideRequest& request) {
     }
     slide->has_parallax = pictures.has_parallax && std::isfinite(pictures.parallax_offset_x);
     slide->parallax_offset_x = pictures.parallax_offset_x;
-    for (int eye = 0; eye < 2; ++eye) slide->levels[eye] = texture_stage(slide->images[eye], request.target.max_side);
     // What each eye's texture spans: the left picture's share of the texture size both report.
-    const float span_x = texture_scale(slide->images[0].width, slide->levels[1].reported_width) *
-                         (slide->same_image ? 0.5f : 1.0f);
-    const float span_y = texture_scale(slide->images[0].height, slide->levels[1].reported_height);
-    int unseen[2];
-    for (int eye = 0; eye < 2; ++eye)
-        unseen[eye] = eye_levels_unseen(request.stereo_mode, request.target.view_w, request.target.view_h,
-                                        slide->images[eye].width, slide->images[eye].height,
-                                        span_x * slide->levels[eye].width, span_y * slide->levels[eye].height);
-    if (const AnaglyphMatrices* matrices = anaglyph_matrices(request.stereo_mode))
-        for (int eye = 0; eye < 2; ++eye) stage_anaglyph(eye == 0 ? matrices->left : matrices->right, slide.get(), eye);
-    for (int eye = 0; eye < 2; ++eye)
-        for (int i : {eye, 2 + 2 * eye, 3 + 2 * eye}) texture_drop_levels(&slide->levels[i], unseen[eye]);
+    const TextureLevels shapes[2] = {texture_shape(slide->images[0], request.target.max_side),
+                                     texture_shape(slide->images[1], request.target.max_side)};
+    const float span_x = texture_scale(slide->images[0].width, shapes[1].reported_width) * (slide->same_image ? 0.5f : 1);
+    const float span_y = texture_scale(slide->images[0].height, shapes[1].reported_height);
+    const AnaglyphMatrices* matrices = anaglyph_matrices(request.stereo_mode);
+    for (int eye = 0; eye < 2; ++eye) {
+        const int unseen = eye_levels_unseen(request.stereo_mode, request.target.view_w, request.target.view_h,
+                                             slide->images[eye].width, slide->images[eye].height,
+                                             span_x * shapes[eye].width, span_y * shapes[eye].height);
+        // The anaglyph halves are made from level 0 and lose their levels after.
+        slide->levels[eye] = texture_stage(slide->images[eye], request.target.max_side, matrices ? 0 : unseen);
+        if (!matrices) continue;
+        stage_anaglyph(eye == 0 ? matrices->left : matrices->right, slide.get(), eye);
+        for (int sign = 0; sign < 2; ++sign) texture_drop_levels(&slide->levels[2 + 2 * eye + sign], unseen);
+    }
     return slide;
 }
 

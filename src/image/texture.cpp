@@ -188,32 +188,91 @@ int32_t clamp_to_int32(uint64_t v) {
 
 }  // namespace
 
-TextureLevels texture_stage(const SimpleBitmap& bitmap, int32_t limit) {
-    const int bytes_per_pixel = bitmap.bytes_per_pixel;
-    if (bitmap.width <= 0 || bitmap.height <= 0 || !bitmap.pixels || bytes_per_pixel < 1 || bytes_per_pixel > 4)
-        return placeholder_levels(bytes_per_pixel);
+namespace {
 
-    // Oversized pictures lose resolution, never their texture.
-    if (limit < 1) limit = 1;
+bool has_pixels(const SimpleBitmap& b) {
+    return b.width > 0 && b.height > 0 && b.pixels && b.bytes_per_pixel >= 1 && b.bytes_per_pixel <= 4;
+}
+
+// The texture a picture gets: powers of two, each side halved (2^shift
+// times) while it exceeds the limit. Oversized pictures lose resolution,
+// never their texture.
+struct TextureShape {
     int shift_x = 0, shift_y = 0;
-    while (pow2_ceil(static_cast<uint32_t>(bitmap.width - 1) / (1u << shift_x) + 1) > static_cast<uint32_t>(limit))
-        ++shift_x;
-    while (pow2_ceil(static_cast<uint32_t>(bitmap.height - 1) / (1u << shift_y) + 1) > static_cast<uint32_t>(limit))
-        ++shift_y;
-    const uint32_t reduced_w = static_cast<uint32_t>(bitmap.width - 1) / (1u << shift_x) + 1;
-    const uint32_t reduced_h = static_cast<uint32_t>(bitmap.height - 1) / (1u << shift_y) + 1;
-    const int32_t tw = static_cast<int32_t>(pow2_ceil(reduced_w)), th = static_cast<int32_t>(pow2_ceil(reduced_h));
+    int32_t width = 1, height = 1;
+};
 
-    TextureLevels t = placeholder_levels(bytes_per_pixel);
-    t.reported_width = clamp_to_int32(static_cast<uint64_t>(tw) << shift_x);
-    t.reported_height = clamp_to_int32(static_cast<uint64_t>(th) << shift_y);
-    const int32_t channels = bytes_per_pixel == 4 ? 4 : 3;
-    TextureLevels staged = texture_levels(channels, tw, th);
-    if (staged.texels.empty() ||
-        !stage_image(bitmap, static_cast<size_t>(channels), shift_x, shift_y, staged.texels.data(),
-                     padded_row(static_cast<size_t>(tw) * static_cast<size_t>(channels))))
-        return t;  // too large to hold: the placeholder, at the size the picture would have had
+TextureShape shape_of(const SimpleBitmap& b, int32_t limit) {
+    TextureShape s;
+    if (limit < 1) limit = 1;
+    while (pow2_ceil(static_cast<uint32_t>(b.width - 1) / (1u << s.shift_x) + 1) > static_cast<uint32_t>(limit))
+        ++s.shift_x;
+    while (pow2_ceil(static_cast<uint32_t>(b.height - 1) / (1u << s.shift_y) + 1) > static_cast<uint32_t>(limit))
+        ++s.shift_y;
+    s.width = static_cast<int32_t>(pow2_ceil(static_cast<uint32_t>(b.width - 1) / (1u << s.shift_x) + 1));
+    s.height = static_cast<int32_t>(pow2_ceil(static_cast<uint32_t>(b.height - 1) / (1u << s.shift_y) + 1));
+    return s;
+}
+
+// Level 1 of a staged picture without level 0: two rows of level 0 at a
+// time, halved as the chain would halve them.
+bool stage_level_1(const SimpleBitmap& b, int32_t channels, int32_t tw, uint8_t* level_1) {
+    const size_t stride_0 = padded_row(static_cast<size_t>(tw) * static_cast<size_t>(channels));
+    const size_t stride_1 = padded_row(static_cast<size_t>(tw / 2) * static_cast<size_t>(channels));
+    const size_t row = static_cast<size_t>(b.width) * static_cast<size_t>(b.bytes_per_pixel);
+    std::vector<uint8_t> band;
+    try {
+        band.resize(2 * stride_0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    // Rows of level 0 from the bottom: the picture's last row first, then nothing.
+    for (int32_t y = 0; y < (b.height + 1) / 2; ++y) {
+        for (int32_t i = 0; i < 2; ++i) {
+            const int32_t from_bottom = 2 * y + i;
+            if (from_bottom < b.height)
+                convert_row(b, b.pixels + static_cast<size_t>(b.height - 1 - from_bottom) * row, &band[i * stride_0]);
+            else
+                std::memset(&band[i * stride_0], 0, stride_0);
+        }
+        halve(channels, band.data(), tw, 2, level_1 + static_cast<size_t>(y) * stride_1);
+    }
+    return true;
+}
+
+}  // namespace
+
+TextureLevels texture_shape(const SimpleBitmap& bitmap, int32_t limit) {
+    if (!has_pixels(bitmap)) return placeholder_levels(bitmap.bytes_per_pixel);
+    const TextureShape shape = shape_of(bitmap, limit);
+    TextureLevels t;
+    t.channels = bitmap.bytes_per_pixel == 4 ? 4 : 3;
+    t.width = shape.width, t.height = shape.height;
+    t.reported_width = clamp_to_int32(static_cast<uint64_t>(shape.width) << shape.shift_x);
+    t.reported_height = clamp_to_int32(static_cast<uint64_t>(shape.height) << shape.shift_y);
+    return t;
+}
+
+TextureLevels texture_stage(const SimpleBitmap& bitmap, int32_t limit, int drop) {
+    if (!has_pixels(bitmap)) return placeholder_levels(bitmap.bytes_per_pixel);
+    const TextureShape shape = shape_of(bitmap, limit);
+    const TextureLevels t = texture_shape(bitmap, limit);
+    const int32_t tw = shape.width, th = shape.height;
+    // A picture at full size whose level 0 is not wanted goes straight to level 1.
+    const bool from_level_1 = drop > 0 && shape.shift_x == 0 && shape.shift_y == 0 && tw > 1 && th > 1;
+    TextureLevels staged = from_level_1 ? texture_levels(t.channels, tw / 2, th / 2) : texture_levels(t.channels, tw, th);
+    const bool done = !staged.texels.empty() &&
+                      (from_level_1 ? stage_level_1(bitmap, t.channels, tw, staged.texels.data())
+                                    : stage_image(bitmap, static_cast<size_t>(t.channels), shape.shift_x, shape.shift_y,
+                                                  staged.texels.data(), padded_row(static_cast<size_t>(tw) * t.channels)));
+    if (!done) {
+        // Too large to hold: the placeholder, at the size the picture would have had.
+        TextureLevels placeholder = placeholder_levels(bitmap.bytes_per_pixel);
+        placeholder.reported_width = t.reported_width, placeholder.reported_height = t.reported_height;
+        return placeholder;
+    }
     texture_build_chain(&staged);
+    texture_drop_levels(&staged, from_level_1 ? drop - 1 : drop);
     staged.reported_width = t.reported_width, staged.reported_height = t.reported_height;
     return staged;
 }
