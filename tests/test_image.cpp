@@ -181,25 +181,27 @@ TEST_F(Texture, NoisePicturesKeepEveryBitDownTheMipmaps) {
 // ones, and keep nothing of it.
 TEST_F(Texture, ViewsDrawTheSameWithoutTheLevelsTheyNeverSample) {
     TempDir dir;
-    const int w = 200, h = 150;
-    headless::make_gl_context(w, h);
-    gfx_window_proc(nullptr, PLAT_MSG_SIZE, 0, w, h);
-    auto noise = [](uint32_t seed, int pw, int ph) {
-        Bytes rows(static_cast<size_t>((3 * pw + 3) & ~3) * ph);
+    headless::make_gl_context(200, 150);
+    gfx_window_proc(nullptr, PLAT_MSG_SIZE, 0, 200, 150);
+    for (uint32_t seed = 0; seed < 4; ++seed) {
+        Bytes rows(3000 * 701);
         for (size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<uint8_t>(((i + seed) * 2654435761u) >> 13);
-        return bmp(pw, ph, 24, rows);
-    };
-    write_file("l.bmp", noise(1, 1000, 701)), write_file("r.bmp", noise(2, 1000, 701));
-    write_file("l0.bmp", noise(3, 1000, 700)), write_file("r0.bmp", noise(4, 1000, 700));
-    write_file("config.txt", "Left image: l0.bmp\nRight image: r0.bmp\nLeft image: l.bmp\nRight image: r.bmp\n");
+        write_file(std::to_string(seed) + ".bmp", bmp(1000, 700 + seed / 2, 24, rows));
+    }
+    write_file("config.txt", "Left image: 0.bmp\nRight image: 1.bmp\nLeft image: 2.bmp\nRight image: 3.bmp\n");
     ConfigList list = config_load("config.txt", ':');
-    auto frames = [&](const Slide& slide, int mode, const GLuint textures[2]) {
-        Slide drawn = slide;
-        drawn.textures[0] = textures[0], drawn.textures[1] = textures[1];
+    auto upload = [](const TextureLevels& levels) {
+        size_t done = 0;
+        const GLuint name = texture_create(levels);
+        texture_upload_some(name, levels, &done, SIZE_MAX);
+        return name;
+    };
+    auto frames = [&](Slide slide, int mode, const GLuint textures[2]) {
+        slide.textures[0] = textures[0], slide.textures[1] = textures[1];
         std::vector<uint8_t> both;
         for (float zoom : {1.0f, 1.75f}) {
             glClear(GL_COLOR_BUFFER_BIT);
-            draw_eye_views(drawn, {mode, zoom, slide.texture_scale_x, slide.texture_scale_y, 0.02f, -0.01f});
+            draw_eye_views(slide, {mode, zoom, slide.texture_scale_x, slide.texture_scale_y, 0.02f, -0.01f});
             const std::vector<uint8_t> frame = headless::read_frame_rgb();
             both.insert(both.end(), frame.begin(), frame.end());
         }
@@ -208,28 +210,22 @@ TEST_F(Texture, ViewsDrawTheSameWithoutTheLevelsTheyNeverSample) {
     for (int mode = 0; mode <= 5; ++mode) {
         SCOPED_TRACE("mode " + std::to_string(mode));
         std::vector<GLuint> spares;
-        size_t budget = SIZE_MAX;
+        size_t budget = SIZE_MAX, again = SIZE_MAX;
         std::unique_ptr<PreparedSlide> other = prepare_slide(slide_request(&list, 1, mode));
         other->upload_some(&budget), other->give_textures(&spares);
         const std::vector<GLuint> reused = spares;
         std::unique_ptr<PreparedSlide> prepared = prepare_slide(slide_request(&list, 2, mode));
         const int dropped = 11 - static_cast<int>(prepared->levels[0].level_offset.size());
-        budget = SIZE_MAX;
-        prepared->upload_some(&budget, &spares);
-        EXPECT_TRUE(spares.empty());
+        EXPECT_GE(dropped, mode == 0 || mode >= 4 ? 1 : 2);
+        prepared->upload_some(&again, &spares);
         EXPECT_EQ(std::vector<GLuint>(prepared->textures, prepared->textures + 2), reused);
         Slide slide{};
         install_slide(&slide, prepared.get(), &list, 2);
-        EXPECT_GE(dropped, mode == 0 || mode >= 4 ? 1 : 2);
         GLuint whole[2], coarser[2];
         for (int eye = 0; eye < 2; ++eye) {
             const SimpleBitmap& picture = eye ? slide.right_image : slide.left_image;
-            whole[eye] = texture_from_bitmap(picture, nullptr, nullptr);
-            TextureLevels levels = texture_stage(picture, texture_size_limit());
-            texture_drop_levels(&levels, dropped + 1);
-            coarser[eye] = texture_create(levels);
-            size_t done = 0;
-            texture_upload_some(coarser[eye], levels, &done, SIZE_MAX);
+            whole[eye] = upload(texture_stage(picture, texture_size_limit()));
+            coarser[eye] = upload(texture_stage(picture, texture_size_limit(), dropped + 1));
         }
         const std::vector<uint8_t> shown = frames(slide, mode, slide.textures);
         EXPECT_TRUE(shown == frames(slide, mode, whole));
