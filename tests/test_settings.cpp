@@ -1,5 +1,5 @@
-// config.txt: reading, lookups, typed values, the documented defaults, the
-// rewrite, and the display settings with the window they choose.
+// config.txt: reading, lookups, typed values, the documented defaults, and
+// the display settings with the window they choose.
 #include "display_settings.h"
 #include "show.h"
 
@@ -33,11 +33,6 @@ TEST(Settings, LinesBecomeTrimmedEntriesWhateverTheLineEnds) {
         EXPECT_EQ(entries_of(f.list),
                   (Entries{{"Slide time", "7.5"}, {"Empty", ""}, {"", "no key"}, {"Two", "a:b"}, {"Tabbed", "in  side"}}));
     }
-    EXPECT_EQ(Loaded("").list.count, 0u);
-    TempDir dir;
-    ConfigList missing = config_load("missing.txt", ':');
-    EXPECT_EQ(missing.count, 0u);
-    config_free(&missing);
 }
 
 TEST(Settings, LookupsTypedValuesAndDocumentedDefaults) {
@@ -63,28 +58,6 @@ TEST(Settings, LookupsTypedValuesAndDocumentedDefaults) {
     config_ensure(l, "swap STEREO (y/n)", "N");
     EXPECT_EQ(l->count, before + 1);
     EXPECT_TRUE(config_get_yesno(l, "Swap stereo"));
-}
-
-// The rewrite: key, colon, one blank, value; comments gone; CR LF on Windows.
-TEST(Settings, SaveWritesEveryEntryAndNothingElse) {
-    Loaded f("Note\nStereo mode:2\n  Caption :  Hi: there \n");
-    config_add(&f.list, "Added", "x");
-    ASSERT_TRUE(config_save(&f.list, "config.txt", ':'));
-    EXPECT_EQ(read_file("config.txt"), text_mode("Stereo mode: 2\nCaption: Hi: there\nAdded: x\n"));
-}
-
-TEST(Settings, DynArrayGrowsByAQuarterAndShrinksBelowSixtyPercent) {
-    DynArray array = dynarray_create(sizeof(int));
-    std::vector<uint32_t> capacities;
-    for (int i = 0; i < 11; ++i) dynarray_append(&array, &i), capacities.push_back(array.capacity);
-    EXPECT_EQ(capacities, (std::vector<uint32_t>{1, 2, 3, 5, 5, 7, 7, 10, 10, 10, 13}));
-    dynarray_remove(&array, 2);
-    EXPECT_EQ(*static_cast<int*>(dynarray_at(&array, 2)), 10);  // the last element moves in
-    while (array.count > 7) dynarray_remove(&array, 0);
-    EXPECT_EQ(array.capacity, 8u);  // 7 of 13 is below 60 %: 7 / 0.8
-    while (array.count) dynarray_remove(&array, 0);
-    EXPECT_EQ(array.capacity, 1u);
-    dynarray_free(&array);
 }
 
 // From the "Resolution" and "Fullscreen offset" values to the window opened on
@@ -150,13 +123,4 @@ TEST(Settings, StereoModeAndSwapWithTheirDescriptiveEntries) {
         EXPECT_EQ(swap, c.swap) << c.text;
         EXPECT_EQ(f.list.count - before, c.added) << c.text;
     }
-    Loaded empty("");
-    int32_t mode, swap;
-    read_stereo_settings(&empty.list, &mode, &swap);
-    EXPECT_EQ(entries_of(empty.list),
-              (Entries{{"Resolution (XxY, 'auto', 'span', 'display N' or 'span N,M...')", "auto"},
-                       {"Stereo mode (0=none,1=top/bottom,2=side-by-side,3=interlace,4=two screen SBS,5=two screen "
-                        "vertical,6-8=coloured)",
-                        "0"},
-                       {"Swap stereo (Y/N)", "N"}}));
 }
