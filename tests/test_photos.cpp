@@ -28,8 +28,7 @@ Pixels down(Rgb top, Rgb bottom, int h) { return [=](int, int y) { return y < h 
 // Every file decoded for a slide on a 64 x 64 screen, hostile ones included:
 // each eye's size and first pixel, and whether the eyes share one picture.
 TEST_F(Show, PhotosGiveTheirViewsAtTheSizeTheScreenNeedsAndHostileOnesNothing) {
-    headless::make_gl_context(64, 64);
-    screen_width = screen_height = 64;
+    screen(64, 64);
     const Bytes pattern = jpeg(64, 64, [](int x, int y) { return Rgb{uint8_t(x * 4), uint8_t(y * 4), 0}; });
     Bytes bomb = jpeg(16, 16, solid(RED));
     // The frame header claims 0xFDFD x 0xFDFD pixels.
@@ -51,6 +50,7 @@ TEST_F(Show, PhotosGiveTheirViewsAtTheSizeTheScreenNeedsAndHostileOnesNothing) {
         {"bomb.png", png_claiming(png(8, 8, solid(RED)), 60000, 60000)},
         {"noise.jpg", Bytes{0xFF, 0xD8, 0xFF, 0xE1, 0xFF, 0xFF, 'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42}},
         {"noise.png", Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0}},
+        {"empty.bmp", Bytes{}}, {"short.bmp", Bytes{'B', 'M', 0x10, 0}},
     };
     for (const auto& [name, bytes] : files) write_file(name, bytes);
     const struct { const char *l, *r; int32_t stereo_mode; const char* expected; } cases[] = {
@@ -67,7 +67,7 @@ TEST_F(Show, PhotosGiveTheirViewsAtTheSizeTheScreenNeedsAndHostileOnesNothing) {
         {"bad.mpo", "bad.mpo", 0, "32x32 R | 0x0"},
         {"bad.mpo", "cut.jpg", 0, "32x32 R | 64x64 -"},  // the first frame; what could be decoded
         {"head.jpg", "bomb.jpg", 0, "0x0 | 0x0"}, {"huge.png", "bomb.png", 0, "0x0 | 0x0"},
-        {"noise.jpg", "noise.png", 0, "0x0 | 0x0"},
+        {"noise.jpg", "noise.png", 0, "0x0 | 0x0"}, {"empty.bmp", "short.bmp", 0, "0x0 | 0x0"},
     };
     for (const auto& c : cases) {
         write_file("config.txt", std::string("Left image: ") + c.l + "\nRight image: " + c.r + "\n");

@@ -50,24 +50,6 @@ TEST_F(RobustFiles, NegativeRandomiseAlwaysShowsSlideOneAndShiftAddsOneOffset) {
     EXPECT_EQ(saved.find("Stereo offset"), saved.rfind("Stereo offset")) << saved;  // one entry
 }
 
-TEST_F(RobustFiles, CaptionMarkerClampsBothWaysAndNanGivesTheTop) {
-    headless::make_gl_context(8, 8);
-    const struct { const char* caption; int32_t height, top; } cases[] = {
-        {"A$y=0.85", 1080, 918}, {"A$y=-1e300", 1080, -1000000000}, {"A$y=-1e999", 1080, -1000000000},
-        {"A$y=1e300", 1080, 1000000000}, {"A$y=1e999", 0, 0}};  // the last: infinity times 0
-    for (const auto& c : cases) {
-        screen_height = c.height;
-        ConfigList list = dynarray_create(sizeof(ConfigEntry));
-        config_add(&list, "Caption", c.caption);
-        Slide slide{};
-        load_slide(&slide, &list, 1);
-        EXPECT_EQ(slide.caption.top_y, c.top) << c.caption;
-        EXPECT_STREQ(slide.caption.text, "A");
-        free_slide(&slide);
-        config_free(&list);
-    }
-}
-
 TEST_F(RobustFiles, SavingKeepsLineEndsAndWritesInPlaceWhenNoFileCanBeMadeBeside) {
     ConfigList list = dynarray_create(sizeof(ConfigEntry));
     config_add(&list, "Stereo mode", "2");
@@ -111,8 +93,7 @@ TEST(RobustAnswers, LongAnswerDoesNotSpillIntoTheNextQuestion) {
 }
 
 TEST_F(RobustFiles, ScreenshotsNeverReplaceAnExistingPicture) {
-    headless::make_gl_context(8, 8);
-    screen_width = screen_height = 8;
+    screen(8, 8);
     write_file("3dimage_00000.png", "older");
     gfx_screenshot("3dimage");  // the clock reads 0
     EXPECT_EQ(read_file("3dimage_00000.png"), "older");

@@ -92,8 +92,7 @@ TEST_F(Show, PassesSetAndRestoreColourAndPacking) {
 // rows 2j and 2j + 1, row j of the upper and of the lower half.
 TEST_F(Show, InterlaceBeyondTheTextureLimit) {
     const int w = 1366, h = 768;
-    headless::make_gl_context(w, h);
-    screen_width = w, screen_height = h;
+    screen(w, h);
     image_set_max_texture_size_for_tests(256);
     stereo_interlace(0);  // the blocks' textures exist before the frame to check
     Bytes pattern;        // every pixel of its own colour
