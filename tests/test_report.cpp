@@ -54,16 +54,17 @@ TEST_F(Report, SectionsMessagesWarningsAndQuestions) {
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "A\nB\nA\nLoading [3/8]\n");
     EXPECT_EQ(stack_messages(), (std::vector<std::string>{"-"}));
 
+    // One word per answer, however long: the rest of it is no answer to the next question;
+    // the end of the input is no.
     TempDir dir;
-    for (auto [answer, expected] : {std::pair<std::string, int>{"yes\n", 1}, {"no\n", 0}, {"\n", 0},
-                                    {std::string(5000, 'y') + "\n", 1}}) {
-        write_file("answer.txt", answer);
-        ASSERT_NE(std::freopen("answer.txt", "r", stdin), nullptr);
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(report_inner("test", 5, REPORT_QUESTION, "Continue?", 0), expected) << answer.substr(0, 8);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Continue? (Y/N) ");
-        EXPECT_EQ(stack_messages(), (std::vector<std::string>{"-"}));
-    }
+    write_file("answers.txt", "yes\nno\n" + std::string(5000, 'y') + "\n" + std::string(3000, 'n') + "\ny\n");
+    ASSERT_NE(std::freopen("answers.txt", "r", stdin), nullptr);
+    testing::internal::CaptureStdout();
+    std::vector<int> answers;
+    for (int i = 0; i < 6; ++i) answers.push_back(report_inner("test", 5, REPORT_QUESTION, "Go?", 0));
+    EXPECT_EQ(answers, (std::vector<int>{1, 0, 1, 0, 1, 0}));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Go? (Y/N) Go? (Y/N) Go? (Y/N) Go? (Y/N) Go? (Y/N) Go? (Y/N) ");
+    EXPECT_EQ(stack_messages(), (std::vector<std::string>{"-"}));
 }
 
 // Every fatal end prints its tagged message, waits 2.5 s and ends with status 1.
@@ -100,14 +101,10 @@ TEST_F(Report, FatalReportsEndTheProcess) {
 TEST_F(Report, ClockReadsTheCounterOrTheTicks) {
     headless::state().frequency = 1000, headless::state().counter = 2500;
     EXPECT_EQ(get_seconds(), 2.5);
-    headless::state().counter = 4000;
-    EXPECT_EQ(get_seconds(), 4.0);
-    headless::reset();
+    headless::reset();  // the clock chooses its source at its first reading
     headless::state().has_performance_counter = false;
     headless::state().ticks = 4294967295u;
     EXPECT_NEAR(get_seconds(), 4294967.295, 1e-6);
-    headless::state().ticks = 16;
-    EXPECT_NEAR(get_seconds(), 0.016, 1e-12);
 }
 
 // The window's own messages: a close releases the context and restores the

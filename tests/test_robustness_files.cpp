@@ -1,8 +1,6 @@
 // Hostile input and surroundings: slide files that are no files, extreme settings,
-// unusual config.txt set-ups, long console answers, the screenshot converter.
+// unusual config.txt set-ups, the screenshot converter.
 #include "show.h"
-
-#include "report.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -80,16 +78,6 @@ TEST_F(RobustFiles, SavingKeepsLineEndsAndWritesInPlaceWhenNoFileCanBeMadeBeside
     EXPECT_EQ(fs::status("shared/config.txt").permissions(), mode);
 #endif
     config_free(&list);
-}
-
-TEST(RobustAnswers, LongAnswerDoesNotSpillIntoTheNextQuestion) {
-    TempDir dir;
-    write_file("answers.txt", std::string(3000, 'n') + "\ny\n");
-    ASSERT_NE(std::freopen("answers.txt", "r", stdin), nullptr);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(report_inner("test", 1, REPORT_QUESTION, "First?", 0), 0);
-    EXPECT_EQ(report_inner("test", 2, REPORT_QUESTION, "Second?", 0), 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "First? (Y/N) Second? (Y/N) ");
 }
 
 TEST_F(RobustFiles, ScreenshotsNeverReplaceAnExistingPicture) {
