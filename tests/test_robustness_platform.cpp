@@ -1,6 +1,5 @@
-// Robustness of the platform layer and of drawing: the primary monitor, keyboard
-// layouts, UTF-8 captions, GL state between passes, and interlacing beyond the
-// texture limit.
+// Robustness of the platform layer and of drawing: keyboard layouts, UTF-8
+// captions, GL state between passes, and interlacing beyond the texture limit.
 #include "bitmapfonts.h"
 #include "image.h"
 #include "platform/keymap.h"
@@ -10,14 +9,6 @@
 #include <algorithm>
 #include <cstring>
 #include <set>
-
-TEST_F(Show, AutoOpensOnThePrimaryMonitorWhereverItLies) {
-    headless::State& s = headless::state();
-    s.primary_x = 1280, s.primary_y = 56, s.primary_w = 1920, s.primary_h = 1080;
-    fullscreen_offset_x = 3;
-    const WindowPlacement p = gfx_choose_window_rect(0, 0);
-    EXPECT_EQ(std::vector<int>({p.x, p.y, p.width, p.height}), std::vector<int>({1283, 56, 1920, 1080}));
-}
 
 // Each key is pressed alone, its layout giving the key code SDL reports:
 // letters in lower case, keys without a character with bit 30 set.

@@ -61,7 +61,7 @@ TEST(Settings, LookupsTypedValuesAndDocumentedDefaults) {
 }
 
 // From the "Resolution" and "Fullscreen offset" values to the window opened on
-// a desktop of two monitors, the second left of and above the primary.
+// a desktop of two monitors: the first left of and above the second, the primary.
 TEST_F(Show, ResolutionChoosesTheWindow) {
     const struct {
         const char* settings;
@@ -70,12 +70,12 @@ TEST_F(Show, ResolutionChoosesTheWindow) {
     } cases[] = {
         {"", {0, 0, 1366, 768}, false},
         {"Resolution: AUTO\nFullscreen offset: 100,-20\n", {100, -20, 1466, 748}, false},
-        {"Resolution: display2", {-1024, -100, 0, 668}, false},
-        {"Resolution: Display  3", {0, 0, 1366, 768}, false},
+        {"Resolution: display2", {0, 0, 1366, 768}, false},
+        {"Resolution: Display  3", {-1024, -100, 0, 668}, false},
         {"Resolution: display", {0, 0, 1366, 768}, false},
         {"Resolution: span", {-1024, -100, 1366, 768}, false},
-        {"Resolution: span 2", {-1024, -100, 0, 668}, false},
-        {"Resolution: span 1,3", {0, 0, 1366, 768}, false},
+        {"Resolution: span 2", {0, 0, 1366, 768}, false},
+        {"Resolution: span 1,3", {-1024, -100, 0, 668}, false},
         {"Resolution: span 3", {0, 0, 0, 0}, false},
         {"Resolution: spanish", {-1024, -100, 1366, 768}, false},
         {"Resolution: 1920x1080", {0, 0, 1920, 1080}, true},
@@ -90,7 +90,7 @@ TEST_F(Show, ResolutionChoosesTheWindow) {
         TearDown();
         SetUp();
         headless::State& s = headless::state();
-        s.monitors = {{0, 0, 1366, 768}, {-1024, -100, 0, 668}};
+        s.monitors = {{-1024, -100, 0, 668}, {0, 0, 1366, 768}};
         s.virtual_x = -1024, s.virtual_y = -100, s.virtual_w = 2390, s.virtual_h = 868;
         write_file("config.txt", c.settings);
         ASSERT_EQ(run(1), 0);
