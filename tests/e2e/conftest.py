@@ -48,9 +48,6 @@ class Shot:
         i = 54 + (self.height - 1 - y) * ((self.width * 3 + 3) & ~3) + 3 * x
         return tuple(self.data[i:i + 3][::-1])
 
-    def __eq__(self, other):
-        return self.data == other.data
-
 
 class Display:
     def __init__(self, argv, log):
@@ -148,9 +145,6 @@ class Program:
             (folder / "bin/magick").write_text("#!/bin/sh\ntouch converting\nuntil [ -e go ]; do sleep 0.01; done\n"
                                                'rm go converting\n[ -e copies ] && cp "$3" "$4"\n')
             (folder / "bin/magick").chmod(0o755)
-
-    def converter_copies(self):
-        (self.folder / "copies").touch()
 
     def config(self, *lines):
         (self.folder / "config.txt").write_bytes("".join(line + ("\r\n" if self.wine else "\n") for line in lines).encode())
