@@ -28,11 +28,7 @@ std::vector<std::string> stack_messages() {
     return out;
 }
 
-class Report : public testing::Test {
-protected:
-    void SetUp() override { headless::reset(); }
-    void TearDown() override { headless::reset(); }
-};
+using Report = Show;
 
 }  // namespace
 
@@ -56,7 +52,6 @@ TEST_F(Report, SectionsMessagesWarningsAndQuestions) {
 
     // One word per answer, however long: the rest of it is no answer to the next question;
     // the end of the input is no.
-    TempDir dir;
     write_file("answers.txt", "yes\nno\n" + std::string(5000, 'y') + "\n" + std::string(3000, 'n') + "\ny\n");
     ASSERT_NE(std::freopen("answers.txt", "r", stdin), nullptr);
     testing::internal::CaptureStdout();

@@ -26,11 +26,13 @@ TEST_F(RobustFiles, SlideFilesThatAreNoFilesShowNothingAndTheShowGoesOn) {
 #endif
     for (const std::string& name : names) {
         SetUp();
-        write_file("config.txt", "Left image: " + name + "\nRight image: green.bmp\nSlide time: 1000\n");
+        write_file("config.txt", "Stereo mode: 2\nLeft image: " + name + "\nRight image: green.bmp\nSlide time: 1000\n");
         EXPECT_EQ(run(3), 0) << name;
         ASSERT_EQ(frames.size(), 3u) << name;
-        for (const auto& frame : frames)  // stereo mode 0 shows the right eye
-            EXPECT_EQ(pixel_at(frame, screen_width, screen_width / 2, screen_height / 2), green) << name;
+        for (const auto& frame : frames) {  // the left eye black, the right one green
+            EXPECT_EQ(pixel_at(frame, 1366, 341, 384), (Rgb{0, 0, 0})) << name;
+            EXPECT_EQ(pixel_at(frame, 1366, 1024, 384), green) << name;
+        }
         EXPECT_NE(read_file("config.txt").find("Swap stereo (Y/N): N"), std::string::npos) << name;  // saved
     }
 }
