@@ -50,7 +50,6 @@ TEST_F(Show, PhotosGiveTheirViewsAtTheSizeTheScreenNeedsAndHostileOnesNothing) {
         {"bomb.png", png_claiming(png(8, 8, solid(RED)), 60000, 60000)},
         {"noise.jpg", Bytes{0xFF, 0xD8, 0xFF, 0xE1, 0xFF, 0xFF, 'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42}},
         {"noise.png", Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0}},
-        {"empty.bmp", Bytes{}}, {"short.bmp", Bytes{'B', 'M', 0x10, 0}},
     };
     for (const auto& [name, bytes] : files) write_file(name, bytes);
     const struct { const char *l, *r; int32_t stereo_mode; const char* expected; } cases[] = {
@@ -67,7 +66,7 @@ TEST_F(Show, PhotosGiveTheirViewsAtTheSizeTheScreenNeedsAndHostileOnesNothing) {
         {"bad.mpo", "bad.mpo", 0, "32x32 R | 0x0"},
         {"bad.mpo", "cut.jpg", 0, "32x32 R | 64x64 -"},  // the first frame; what could be decoded
         {"head.jpg", "bomb.jpg", 0, "0x0 | 0x0"}, {"huge.png", "bomb.png", 0, "0x0 | 0x0"},
-        {"noise.jpg", "noise.png", 0, "0x0 | 0x0"}, {"empty.bmp", "short.bmp", 0, "0x0 | 0x0"},
+        {"noise.jpg", "noise.png", 0, "0x0 | 0x0"},
     };
     for (const auto& c : cases) {
         write_file("config.txt", std::string("Left image: ") + c.l + "\nRight image: " + c.r + "\n");
