@@ -1,4 +1,4 @@
-// Reports, fatal ends and the program clock.
+// Reports, fatal ends and the window's own messages.
 #include "report.h"
 #include "show.h"
 
@@ -90,16 +90,6 @@ TEST_F(Report, FatalReportsEndTheProcess) {
     for (auto [step, message] : steps)
         EXPECT_EXIT((stdout_to_stderr(), headless::state().fail_step = step, gfx_open_window(0, 0, "t", nullptr)),
                     testing::ExitedWithCode(1), std::string("\\[FATAL ERROR\\] ") + message) << message;
-}
-
-// The clock reads the performance counter, or the tick count without one.
-TEST_F(Report, ClockReadsTheCounterOrTheTicks) {
-    headless::state().frequency = 1000, headless::state().counter = 2500;
-    EXPECT_EQ(get_seconds(), 2.5);
-    headless::reset();  // the clock chooses its source at its first reading
-    headless::state().has_performance_counter = false;
-    headless::state().ticks = 4294967295u;
-    EXPECT_NEAR(get_seconds(), 4294967.295, 1e-6);
 }
 
 // The window's own messages: a close releases the context and restores the
