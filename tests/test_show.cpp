@@ -141,11 +141,11 @@ TEST_F(Show, ShiftAndTheMouseMoveTheEyesApart) {
     press(VK_KEY_RIGHT, 7);
     ASSERT_EQ(run(9), 0);
     EXPECT_EQ(headless::state().cursor_moves.front(), (std::pair<int32_t, int32_t>{683, 384}));
-    const EyePicture eyes[2] = {{160, 120, false}, {200, 150, false}};
-    EXPECT_GT(check_frame(frames[0], {2, 1366, 768, 0, false, {eyes[0], eyes[1]}, 1, 0, 0}, 1), 500);
-    EXPECT_GT(check_frame(frames[4], {2, 1366, 768, 0, false, {eyes[0], eyes[1]}, 1, 0.075, 0}, 1), 500);
-    EXPECT_GT(check_frame(frames[6], {2, 1366, 768, 0, false, {eyes[0], eyes[1]}, 1, 0.075, 0.05}, 1), 500);
-    EXPECT_GT(check_frame(frames[8], {2, 1366, 768, 0, false, {eyes[0], eyes[1]}, 1, 0.075, 0.05}, 2), 500);
+    // Frame, offset, slide: before the edit, after Shift's moves, after Ctrl's, on the next slide.
+    for (auto [f, x, y, slide] : {std::tuple{0, 0.0, 0.0, 1}, {4, 0.075, 0.0, 1}, {6, 0.075, 0.05, 1}, {8, 0.075, 0.05, 2}}) {
+        const ScreenModel model{2, 1366, 768, 0, false, {{160, 120, false}, {200, 150, false}}, 1, x, y};
+        EXPECT_GT(check_frame(frames[f], model, slide), 500) << "frame " << f;
+    }
     const std::string saved = read_file("config.txt");
     EXPECT_NE(saved.find(text_mode("Swap stereo (Y/N): N\nStereo offset: 0.075,0.05\n")), std::string::npos) << saved;
 }
@@ -158,14 +158,11 @@ TEST_F(Show, SlidesToShowEndsTheProcessWithoutWriting) {
     original = slides(3) + "Slide time: 1\nSlides to show: 2\nA comment\n";
     write_file("config.txt", original);
     press(VK_KEY_RIGHT, 1);
-    EXPECT_EXIT(
-        {
-            std::atexit([] {
-                if (read_file("config.txt") != original || headless::state().swaps != 9) std::_Exit(3);
-            });
-            run(100);
-        },
-        testing::ExitedWithCode(0), "");
+    auto show = [this] {
+        std::atexit([] { if (read_file("config.txt") != original || headless::state().swaps != 9) std::_Exit(3); });
+        run(100);
+    };
+    EXPECT_EXIT(show(), testing::ExitedWithCode(0), "");
 }
 
 // Ctrl+S saves the finished frame, caption included, once per press of S, as a
