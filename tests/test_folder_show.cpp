@@ -38,7 +38,6 @@ const Listing LISTINGS[] = {
 Rgb eye_colour(int slide, int eye) {
     return {static_cast<uint8_t>(eye ? 0 : 255), static_cast<uint8_t>(50 * slide), static_cast<uint8_t>(eye ? 255 : 0)};
 }
-Pixels solid(Rgb c) { return [c](int, int) { return c; }; }
 
 // Lossy compression leaves a colour within a few steps of what was written.
 bool near(const Rgb& a, const Rgb& b) {

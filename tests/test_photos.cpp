@@ -19,7 +19,6 @@ std::string view(const SimpleBitmap& b) {
     return b.pixels ? size + " " + seen({b.pixels[2], b.pixels[1], b.pixels[0]}) : size;
 }
 
-Pixels solid(Rgb c) { return [c](int, int) { return c; }; }
 Pixels across(Rgb left, Rgb right, int w) { return [=](int x, int) { return x < w / 2 ? left : right; }; }
 Pixels down(Rgb top, Rgb bottom, int h) { return [=](int, int y) { return y < h / 2 ? top : bottom; }; }
 
