@@ -43,7 +43,8 @@ protected:
 // limit (nor than 2048), with its whole mipmap chain; taller than the limit
 // it cannot be made, which ends the process.
 TEST_F(Fonts, GlyphDataBecomesOneTextureWithItsMipmaps) {
-    for (auto [limit, width, height, levels] : {std::tuple{0, 2048u, 64u, 12}, {1024, 1024u, 128u, 11}, {512, 512u, 256u, 10}}) {
+    for (auto [limit, width, height, levels] :
+         {std::tuple{0, 2048u, 64u, 12}, {1024, 1024u, 128u, 11}, {512, 512u, 256u, 10}}) {
         image_set_max_texture_size_for_tests(limit);
         const BitmapFont* font = caption();
         EXPECT_EQ(font->texture_width, width);

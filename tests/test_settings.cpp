@@ -25,8 +25,10 @@ TEST(Settings, LinesBecomeTrimmedEntriesWhateverTheLineEnds) {
         for (size_t at; (at = text.find('|')) != std::string::npos;) text.replace(at, 1, ends);
         Loaded f(text);
         Entries got;
-        for (uint32_t i = 0; i < f.list.count; ++i) got.emplace_back(config_entry(&f.list, i)->key, config_entry(&f.list, i)->value);
-        EXPECT_EQ(got, (Entries{{"Slide time", "7.5"}, {"Empty", ""}, {"", "no key"}, {"Two", "a:b"}, {"Tabbed", "in  side"}}));
+        for (uint32_t i = 0; i < f.list.count; ++i)
+            got.emplace_back(config_entry(&f.list, i)->key, config_entry(&f.list, i)->value);
+        EXPECT_EQ(got,
+                  (Entries{{"Slide time", "7.5"}, {"Empty", ""}, {"", "no key"}, {"Two", "a:b"}, {"Tabbed", "in  side"}}));
     }
 }
 
@@ -35,9 +37,9 @@ TEST(Settings, LinesBecomeTrimmedEntriesWhateverTheLineEnds) {
 TEST(Settings, LookupsTypedValuesAndDocumentedDefaults) {
     Loaded f("Slide time (s): 4\nslide time: 6\nSlide time (s): 5\nRandomise: 0\nRandomise: 1\nResolution: 800x600\n"
              "Left image: a.bmp\nleft image (slide 2): c.bmp\nI1: -42abc\nI2: words\nI3: 99999999999\n"
-             "R1: 2.5e1x\nR2: .5\nR3: inf\nR4: 0x10\nY1: Yes\nY2: true\nY3: 1\nN1: on\nN2:\nSwap stereo: Y\nstereo MODE: 12\n"
-             "Stereo mode (0=none,1=top/bottom,2=side-by-side,3=interlace,4=two screen SBS,5=two screen vertical,"
-             "6-8=coloured): 0\n");
+             "R1: 2.5e1x\nR2: .5\nR3: inf\nR4: 0x10\nY1: Yes\nY2: true\nY3: 1\nN1: on\nN2:\nSwap stereo: Y\n"
+             "stereo MODE: 12\nStereo mode (0=none,1=top/bottom,2=side-by-side,3=interlace,4=two screen SBS,"
+             "5=two screen vertical,6-8=coloured): 0\n");
     ConfigList* l = &f.list;
     EXPECT_STREQ(find_setting(l, "Slide time"), "6");  // shortest key, then the last
     EXPECT_EQ(config_get_int(l, "Randomise"), 1);
@@ -72,17 +74,12 @@ TEST_F(Show, ResolutionChoosesTheWindow) {
     } cases[] = {
         {"", {0, 0, 1366, 768}, false},
         {"Resolution: AUTO\nFullscreen offset: 100,-20\n", {100, -20, 1466, 748}, false},
-        {"Resolution: display2", {0, 0, 1366, 768}, false},
-        {"Resolution: Display  3", {-1024, -100, 0, 668}, false},
-        {"Resolution: display", {0, 0, 1366, 768}, false},
-        {"Resolution: span", {-1024, -100, 1366, 768}, false},
-        {"Resolution: span 2", {0, 0, 1366, 768}, false},
-        {"Resolution: span 1,3", {-1024, -100, 0, 668}, false},
-        {"Resolution: span 3", {0, 0, 0, 0}, false},
-        {"Resolution: spanish", {-1024, -100, 1366, 768}, false},
-        {"Resolution: 1920x1080", {0, 0, 1920, 1080}, true},
+        {"Resolution: display2", {0, 0, 1366, 768}, false},   {"Resolution: Display  3", {-1024, -100, 0, 668}, false},
+        {"Resolution: display", {0, 0, 1366, 768}, false},    {"Resolution: span", {-1024, -100, 1366, 768}, false},
+        {"Resolution: span 2", {0, 0, 1366, 768}, false},     {"Resolution: span 1,3", {-1024, -100, 0, 668}, false},
+        {"Resolution: span 3", {0, 0, 0, 0}, false},          {"Resolution: spanish", {-1024, -100, 1366, 768}, false},
+        {"Resolution: 1920x1080", {0, 0, 1920, 1080}, true},  {"Resolution: 1920X1080", {0, 0, 0, 0}, false},
         {"Resolution: 1024x768\nFullscreen offset: 10", {10, 0, 1034, 768}, false},
-        {"Resolution: 1920X1080", {0, 0, 0, 0}, false},
         {"Resolution (XxY, 'auto', 'span', 'display N' or 'span N,M...'): span\nResolution: 800x600\n"
          "Resolution: 1024x768\nFullscreen offset: 100",
          {100, 0, 1124, 768}, false},

@@ -64,7 +64,9 @@ TEST_F(Show, EveryStereoModeShowsEachEyeWhereItBelongs) {
         headless::state().frame_ticks = 1250000;  // frame 2 is halfway through the zoom
         write_picture("left.bmp", 1, 0, 160, 120);
         write_picture("right.bmp", 1, 1, 160, 120);
-        write_file("pair.bmp", bmp24(320, 120, [](int x, int y) { return picture_pixel(1, x / 160, 160, 120, x % 160, y); }));
+        write_file("pair.bmp", bmp24(320, 120, [](int x, int y) {
+                       return picture_pixel(1, x / 160, 160, 120, x % 160, y);  // left eye, then right
+                   }));
         const EyePicture eye = c.side_by_side ? EyePicture{320, 120, true} : EyePicture{160, 120, false};
         const std::string pictures = c.side_by_side ? "Left image: pair.bmp\nRight image: pair.bmp\n"
                                                     : "Left image: left.bmp\nRight image: right.bmp\n";
@@ -142,7 +144,8 @@ TEST_F(Show, ShiftAndTheMouseMoveTheEyesApart) {
     ASSERT_EQ(run(9), 0);
     EXPECT_EQ(headless::state().cursor_moves.front(), (std::pair<int32_t, int32_t>{683, 384}));
     // Frame, offset, slide: before the edit, after Shift's moves, after Ctrl's, on the next slide.
-    for (auto [f, x, y, slide] : {std::tuple{0, 0.0, 0.0, 1}, {4, 0.075, 0.0, 1}, {6, 0.075, 0.05, 1}, {8, 0.075, 0.05, 2}}) {
+    for (auto [f, x, y, slide] :
+         {std::tuple{0, 0.0, 0.0, 1}, {4, 0.075, 0.0, 1}, {6, 0.075, 0.05, 1}, {8, 0.075, 0.05, 2}}) {
         const ScreenModel model{2, 1366, 768, 0, false, {{160, 120, false}, {200, 150, false}}, 1, x, y};
         EXPECT_GT(check_frame(frames[f], model, slide), 500) << "frame " << f;
     }
