@@ -1,5 +1,5 @@
-// Fonts: the store and its texture, specifications and the cache of derived
-// fonts, text layout, blend modes and the caption.
+// Fonts: the store and its texture, specifications, the caption's size and the
+// cache of derived fonts, text layout and blend modes.
 #include "bitmapfonts.h"
 #include "gl.h"
 #include "show.h"
@@ -77,25 +77,31 @@ TEST_F(Fonts, SpecificationsScaleEmboldenAndSlant) {
     }
 }
 
-// Derived fonts share the base's texture, are found again by name or a close
-// style, and outlive their base.
-TEST_F(Fonts, DerivedFontsAreCachedAndShareTheTexture) {
+// The caption's font is the nearest whole scale of the built-in one to 3 % of
+// the screen height, at least 1. Such derived fonts share the base's texture,
+// are found again by name or a close style, and outlive their base.
+TEST_F(Fonts, CaptionScaleFollowsTheScreenHeightInDerivedFonts) {
     BitmapFont* base = caption();
+    for (auto [height, font] : {std::pair{1080, "caption:width=2:height=2"}, {2000, "caption:width=3:height=3"},
+                                {100, "caption"}}) {
+        screen_height = height;
+        char text[] = "Hi";
+        draw_caption(Caption{0, 0, text, 240, 0, 1680, 0.03f});
+        EXPECT_STREQ(font_state.current->name, font) << height;
+        EXPECT_EQ(font_state.blend_mode, 3);
+    }
     font_use_spec("caption:scale=2");
     BitmapFont* twice = font_state.current;
-    EXPECT_STREQ(twice->name, "caption:width=2:height=2");
     EXPECT_EQ(twice->texture, base->texture);
     EXPECT_EQ(font_state.current_cell_height, 40);
     font_use_spec("caption:width=2:height=2");  // found by name: nothing new
     font_use_spec("caption:scale=2.001");       // close enough: the same font, the style as asked
     EXPECT_EQ(font_state.current, twice);
     EXPECT_FLOAT_EQ(font_state.current_style.width_scale, 2.001f);
-    EXPECT_EQ(font_count(), 2u);
-    font_use_spec("caption");
-    EXPECT_EQ(font_state.current, base);
+    EXPECT_EQ(font_count(), 3u);
     const uint32_t texture = base->texture;
     font_delete(base);
-    EXPECT_TRUE(glIsTexture(texture));  // still the derived font's
+    EXPECT_TRUE(glIsTexture(texture));  // still the derived fonts'
     EXPECT_NE(twice->style.base, base);
 }
 
@@ -173,22 +179,5 @@ TEST_F(Fonts, BlendModesOverTheBackground) {
         EXPECT_NEAR(pixel_at(frame, 200, 12, 15).r, c.grey, 1) << c.mode;
         EXPECT_NEAR(pixel_at(frame, 200, 13, 15).r, c.clear, 1) << c.mode;
         EXPECT_EQ(pixel_at(frame, 200, 30, 15).r, 128) << c.mode;
-    }
-}
-
-// The caption's size follows the screen height: the nearest whole scale of
-// the font to 3 % of it, at least 1.
-TEST_F(Fonts, CaptionScaleFollowsTheScreenHeight) {
-    caption();
-    const struct {
-        int height;
-        const char* font;
-    } cases[] = {{1080, "caption:width=2:height=2"}, {2000, "caption:width=3:height=3"}, {100, "caption"}};
-    for (const auto& c : cases) {
-        screen_width = 1920, screen_height = c.height;
-        char text[] = "Hi";
-        draw_caption(Caption{0, 0, text, 240, 0, 1680, 0.03f});
-        EXPECT_STREQ(font_state.current->name, c.font) << c.height;
-        EXPECT_EQ(font_state.blend_mode, 3);
     }
 }
