@@ -14,7 +14,7 @@ using RobustFiles = Show;
 
 TEST_F(RobustFiles, SlideFilesThatAreNoFilesShowNothingAndTheShowGoesOn) {
     const Rgb green{0, 255, 0};
-    write_solid_bmp("green.bmp", 64, 64, green);
+    write_file("green.bmp", bmp24(64, 64, [=](int, int) { return green; }));
     fs::create_directory("photos");
     std::vector<std::string> names{"photos"};
 #ifndef _WIN32
