@@ -17,8 +17,7 @@ BitmapFont* caption = nullptr;
 void set_up_once() {
     if (caption) return;
     headless::make_gl_context(32, 32);
-    screen_width = 32;
-    screen_height = 32;
+    screen_width = screen_height = 32;
     font_load_glyph_data(caption_glyph_data, caption_glyph_data_length, "caption");
     caption = font_at(0);
 }
