@@ -93,13 +93,12 @@ struct ScreenModel {
     }
 };
 
-// Checks a grid of pixels of a frame against the model; returns the number
-// of pixels checked and adds a failure for each that is wrong.
-inline int check_frame(const std::vector<uint8_t>& rgb, const ScreenModel& m, int slide, int rows_from = 0,
-                       int rows_to = -1) {
+// Checks a grid of pixels of a frame, above row rows_to, against the model;
+// returns the number of pixels checked and adds a failure for each that is wrong.
+inline int check_frame(const std::vector<uint8_t>& rgb, const ScreenModel& m, int slide, int rows_to = -1) {
     if (rows_to < 0) rows_to = m.h;
     int checked = 0, failures = 0;
-    for (int py = rows_from + 1; py < rows_to; py += 7)
+    for (int py = 1; py < rows_to; py += 7)
         for (int px = 1; px < m.w; px += 13) {
             Seen want{}, got = seen_at(pixel_at(rgb, m.w, px, py));
             bool black = false;

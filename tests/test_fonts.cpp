@@ -59,10 +59,7 @@ TEST_F(Fonts, GlyphDataBecomesOneTextureWithItsMipmaps) {
 // Specifications: a font name, then modifiers that scale, embolden and slant it.
 TEST_F(Fonts, SpecificationsScaleEmboldenAndSlant) {
     BitmapFont* base = caption();
-    const struct {
-        const char* spec;
-        float width, height, skew, boldness;
-    } cases[] = {
+    const struct { const char* spec; float width, height, skew, boldness; } cases[] = {
         {"CaPtIoN:scale=150%", 1.5f, 1.5f, 0, 0},        {"caption:size=40px", 2, 2, 0, 0},
         {"caption:scale=2:scale=10px", 0.5f, 0.5f, 0, 0}, {"caption:width=3:width=50%", 1.5f, 1, 0, 0},
         {"caption:bold", 1.1f, 1, 0, 0.05f},              {"caption:angle=0.25:italic", 1, 1, 0.65f, 0},
@@ -117,11 +114,7 @@ TEST_F(Fonts, TextLaysOutWrapsAndFollowsItsEscapes) {
         quads += (quads.empty() ? "" : " ") + std::to_string(q.slot) + "@" + std::to_string(int(q.x0)) + "," +
                  std::to_string(int(q.y0));
     };
-    const struct {
-        std::string text;
-        float left, top, right, bottom, y;
-        std::string quads;
-    } cases[] = {
+    const struct { std::string text; float left, top, right, bottom, y; std::string quads; } cases[] = {
         {"ab", 10, 20, 0, 0, 20, "97@10,20 98@16,20"},
         {"a\nb", 10, 20, 0, 0, 31, "97@10,20 98@10,31"},
         {"a\n\n\nb", 0, 20, 0, 25, 53, "97@0,20 98@0,53"},                    // new lines ignore the bottom

@@ -44,12 +44,7 @@ int count_pixels(const std::vector<uint8_t>& rgb, int w, int x0, int y0, int x1,
 // Each eye's picture lands in its own part of the window, upright, at its own
 // proportions, zoomed and moved apart by the offset; the caption lies on top.
 TEST_F(Show, EveryStereoModeShowsEachEyeWhereItBelongs) {
-    const struct {
-        int mode;
-        bool swap;
-        int top, w, h;
-        bool side_by_side;  // one picture holding both eyes' views
-    } cases[] = {
+    const struct { int mode; bool swap; int top, w, h; bool side_by_side; } cases[] = {
         {0, false, 0, 1366, 768, false}, {1, false, 0, 1366, 768, false}, {1, false, 0, 1365, 767, false},
         {2, false, 0, 1366, 768, false}, {2, false, 0, 1366, 768, true},  {3, false, 0, 1366, 768, false},
         {3, true, 0, 1366, 768, false},  {3, false, 1, 1366, 768, false}, {4, false, 0, 1366, 768, false},
@@ -80,7 +75,7 @@ TEST_F(Show, EveryStereoModeShowsEachEyeWhereItBelongs) {
         for (int f : {0, 2}) {
             const double zoom = f == 0 ? 1.0 : std::pow(1.75, 0.5);
             ScreenModel model{c.mode, c.w, c.h, c.top, c.swap, {eye, eye}, zoom, 0.04, 0.02};
-            EXPECT_GT(check_frame(frames[f], model, 1, 0, caption_top - 2), 500);
+            EXPECT_GT(check_frame(frames[f], model, 1, caption_top - 2), 500);
         }
         // White letters with a black outline, inside the middle three quarters.
         EXPECT_GT(count_pixels(frames[2], c.w, c.w / 8, caption_top, 7 * c.w / 8, c.h, true), 100);

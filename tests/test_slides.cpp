@@ -43,12 +43,7 @@ TEST_F(Slides, OffsetFieldsThatCannotBeReadKeepTheirValues) {
 
 // "$y=" places the caption's top, at any case, clamped both ways; the text ends there.
 TEST_F(Slides, CaptionMarker) {
-    const struct {
-        const char* caption;
-        int height;
-        const char* text;
-        int top;
-    } cases[] = {
+    const struct { const char* caption; int height; const char* text; int top; } cases[] = {
         {"Sunset$y=0.85", 1080, "Sunset", 918},      {"Upper $Y=0.5 hidden", 1080, "Upper ", 540},
         {"Bad $y=abc", 1080, "Bad ", 0},             {"plain", 1080, "plain", 0},
         {"A$y=-1e300", 1080, "A", -1000000000},      {"A$y=-1e999", 1080, "A", -1000000000},
