@@ -121,9 +121,8 @@ def wine_env(pytestconfig):
 def program(request):
     folder = Path(tempfile.mkdtemp(prefix="parallaxon-e2e-"))
     folder.chmod(0o777)
-    wine = request.param == "exe"
-    program = Program(str(Path(request.config.getoption(request.param)).resolve()), folder,
-                      request.getfixturevalue("wine_env") if wine else None)
+    wine_env = request.getfixturevalue("wine_env") if request.param == "exe" else None
+    program = Program(str(Path(request.config.getoption(request.param)).resolve()), folder, wine_env)
     yield program
     for run in program.runs:
         run.kill()
