@@ -71,7 +71,11 @@ TEST_F(RobustFiles, SavingKeepsLineEndsAndWritesInPlaceWhenNoFileCanBeMadeBeside
     write_file("shared/config.txt", "a: 1\r\n");
     fs::permissions("shared/config.txt", mode);
     fs::create_symlink("shared/config.txt", "config.txt");
+    struct stat before {}, after {};
+    stat("shared/config.txt", &before);
     EXPECT_TRUE(config_save(&list, "config.txt", ':'));
+    stat("shared/config.txt", &after);
+    EXPECT_NE(after.st_ino, before.st_ino);  // a new file put in place whole, never the old one rewritten
     EXPECT_TRUE(fs::is_symlink("config.txt"));
     EXPECT_EQ(read_file("shared/config.txt"), crlf);
     EXPECT_EQ(fs::status("shared/config.txt").permissions(), mode);
