@@ -153,12 +153,10 @@ TEST_F(Fonts, BlendModesOverTheBackground) {
     for (int c = 0; c < 256; ++c) c == 'T' ? g.pixels(5, 10, stripes) : g.glyph(5, 10);
     g.load("t");
     EXPECT_EQ(font_state.blend_mode, 3);  // the brightening blend until a caption sets another
-    const struct {
-        int mode;
-        uint32_t colour;
-        int white, grey, clear;  // red channel of each column
-    } cases[] = {{1, 0xFFFFFF, 255, 122, 0}, {2, 0x000000, 0, 0, 128}, {3, 0xFFFFFF, 255, 189, 128},
-                 {4, 0xFF0000, 255, 122, 128}, {9, 0xFFFFFF, 128, 128, 128}};
+    // The red channel of each column after drawing in each mode and colour.
+    const struct { int mode; uint32_t colour; int white, grey, clear; } cases[] = {
+        {1, 0xFFFFFF, 255, 122, 0}, {2, 0x000000, 0, 0, 128},       {3, 0xFFFFFF, 255, 189, 128},
+        {4, 0xFF0000, 255, 122, 128}, {9, 0xFFFFFF, 128, 128, 128}};
     for (const auto& c : cases) {
         glClearColor(128 / 255.0f, 128 / 255.0f, 128 / 255.0f, 1);
         glClear(GL_COLOR_BUFFER_BIT);

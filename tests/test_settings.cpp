@@ -67,11 +67,8 @@ TEST(Settings, LookupsTypedValuesAndDocumentedDefaults) {
 // From the "Resolution" and "Fullscreen offset" values to the window opened on
 // a desktop of two monitors: the first left of and above the second, the primary.
 TEST_F(Show, ResolutionChoosesTheWindow) {
-    const struct {
-        const char* settings;
-        PlatRect window;  // empty: no window
-        bool mode_change;
-    } cases[] = {
+    // An empty window rectangle: no window.
+    const struct { const char* settings; PlatRect window; bool mode_change; } cases[] = {
         {"", {0, 0, 1366, 768}, false},
         {"Resolution: AUTO\nFullscreen offset: 100,-20\n", {100, -20, 1466, 748}, false},
         {"Resolution: display2", {0, 0, 1366, 768}, false},   {"Resolution: Display  3", {-1024, -100, 0, 668}, false},
