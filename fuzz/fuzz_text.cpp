@@ -7,7 +7,6 @@
 #include "text_encoding.h"
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -18,8 +17,7 @@ BitmapFont* caption = nullptr;
 void set_up_once() {
     if (caption) return;
     headless::make_gl_context(32, 32);
-    screen_width = 32;
-    screen_height = 32;
+    screen_width = screen_height = 32;
     font_load_glyph_data(caption_glyph_data, caption_glyph_data_length, "caption");
     caption = font_at(0);
 }
@@ -35,30 +33,16 @@ void forget_derived_fonts() {
 }  // namespace
 
 // Mesa keeps allocations of its own from one input to the next, which would
-// make libFuzzer scan the whole heap for leaks after nearly every input; the
-// unit tests under LeakSanitizer cover the leaks of this code instead.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libOSMesa.so\nleak:libLLVM\nleak:libgallium\n"; }
-
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    static std::vector<char*> args;
-    args.assign(*argv, *argv + *argc);
-    bool leak_flag = false;
-    for (char* arg : args) leak_flag = leak_flag || std::strncmp(arg, "-detect_leaks=", 14) == 0;
-    static char no_leak_checks[] = "-detect_leaks=0";
-    if (!leak_flag) args.push_back(no_leak_checks);
-    *argc = static_cast<int>(args.size());
-    args.push_back(nullptr);
-    *argv = args.data();
-    set_up_once();
-    return 0;
-}
+// make libFuzzer scan the whole heap for leaks after nearly every input: no
+// leak checks here (ASAN_OPTIONS=detect_leaks=1 brings them back); the unit
+// tests under LeakSanitizer cover the leaks of this code instead.
+extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     set_up_once();
     if (size < 3) return 0;
     const uint8_t mode = data[0];
-    const float right = data[1] * 4.0f;
-    const float bottom = data[2] * 2.0f;
+    const float right = data[1] * 4.0f, bottom = data[2] * 2.0f;
     data += 3;
     size -= 3;
     const std::string text(reinterpret_cast<const char*>(data), size);

@@ -8,7 +8,6 @@ int main(int argc, char** argv) {
     if (argc != 2) return 2;
     const std::filesystem::path root = argv[1];
     const Rgb red{255, 0, 0}, blue{0, 0, 255};
-    auto solid = [](Rgb c) { return [c](int, int) { return c; }; };
     auto halves = [=](int x, int) { return x < 8 ? blue : red; };
     const Bytes left = jpeg(16, 8, solid(red)), right = with_exif(jpeg(16, 8, solid(blue)), 1, -35);
     const Bytes stereo[] = {mpo(left, right, true), mpo(left, right, false, true), with_exif(left, 6),

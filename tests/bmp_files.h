@@ -21,10 +21,6 @@ template <class Pixel> Bytes bmp24(int32_t w, int32_t h, const Pixel& pixel) {
     return b;
 }
 
-inline void write_solid_bmp(const std::string& path, int w, int h, Rgb colour) {
-    write_file(path, bmp24(w, h, [colour](int, int) { return colour; }));
-}
-
 inline Rgb pixel_at(const Bytes& rgb, int width, int x, int y) {
     const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
     return {p[0], p[1], p[2]};

@@ -11,6 +11,8 @@
 
 using Pixels = std::function<Rgb(int, int)>;
 
+inline Pixels solid(Rgb c) { return [c](int, int) { return c; }; }
+
 inline Bytes jpeg(int w, int h, const Pixels& pixel) {
     const Bytes bmp = bmp24(w, h, pixel);  // bottom-up BGR rows padded to 4 bytes after a 54-byte header
     tjhandle handle = tjInitCompress();

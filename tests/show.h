@@ -93,13 +93,12 @@ struct ScreenModel {
     }
 };
 
-// Checks a grid of pixels of a frame against the model; returns the number
-// of pixels checked and adds a failure for each that is wrong.
-inline int check_frame(const std::vector<uint8_t>& rgb, const ScreenModel& m, int slide, int rows_from = 0,
-                       int rows_to = -1) {
+// Checks a grid of pixels of a frame, above row rows_to, against the model;
+// returns the number of pixels checked and adds a failure for each that is wrong.
+inline int check_frame(const std::vector<uint8_t>& rgb, const ScreenModel& m, int slide, int rows_to = -1) {
     if (rows_to < 0) rows_to = m.h;
     int checked = 0, failures = 0;
-    for (int py = rows_from + 1; py < rows_to; py += 7)
+    for (int py = 1; py < rows_to; py += 7)
         for (int px = 1; px < m.w; px += 13) {
             Seen want{}, got = seen_at(pixel_at(rgb, m.w, px, py));
             bool black = false;
@@ -112,14 +111,18 @@ inline int check_frame(const std::vector<uint8_t>& rgb, const ScreenModel& m, in
                                   : got.slide == slide && got.eye == want.eye && std::fabs(got.u - want.u) < tol_u &&
                                         std::fabs(got.v - want.v) < tol_v;
             if (!ok && ++failures <= 5)
-                ADD_FAILURE() << "mode " << m.mode << " pixel (" << px << "," << py << ") " << pixel_at(rgb, m.w, px, py) << " shows slide " << got.slide
-                              << " eye " << got.eye << " at " << got.u << "," << got.v << "; expected "
-                              << (black ? "black" : "slide " + std::to_string(slide) + " eye " +
-                                                        std::to_string(want.eye) + " at " + std::to_string(want.u) +
-                                                        "," + std::to_string(want.v));
+                ADD_FAILURE() << "mode " << m.mode << " pixel (" << px << "," << py << ") shows slide " << got.slide
+                              << " eye " << got.eye << " at " << got.u << "," << got.v << "; expected slide "
+                              << (black ? 0 : slide) << " eye " << want.eye << " at " << want.u << "," << want.v;
         }
     return checked;
 }
+
+// What a first run adds to config.txt: the display settings with their documentation.
+inline const std::string DESCRIPTIVE =
+    "Resolution (XxY, 'auto', 'span', 'display N' or 'span N,M...'): auto\n"
+    "Stereo mode (0=none,1=top/bottom,2=side-by-side,3=interlace,4=two screen SBS,5=two screen vertical,"
+    "6-8=coloured): 0\nSwap stereo (Y/N): N\n";
 
 class Show : public testing::Test {
 public:
@@ -131,6 +134,11 @@ public:
     }
     void TearDown() override { headless::reset(); }
 
+    // For drawing and loading without app_main: a GL context of w x h as the screen.
+    static void screen(int w, int h) {
+        headless::make_gl_context(w, h);
+        screen_width = w, screen_height = h;
+    }
     static void desktop(int32_t w, int32_t h) {
         headless::State& s = headless::state();
         s.primary_w = s.virtual_w = w;

@@ -60,10 +60,7 @@ TEST_F(Show, AnaglyphFramesMatchTheProjectionOnBothBlendPaths) {
             write_file("pr.bmp", bmp24(128, 96, [](int x, int y) { return block_colour(x, y, 1); }));
             write_file("config.txt", config + "Left image: pl.bmp\nRight image: pr.bmp\n");
             if (!subtract) at(0, [](headless::State&) { gfx_blend_equation = nullptr; });
-            for (int pump = 1; pump <= 8; ++pump) {
-                if (pump % 2) press(VK_KEY_RIGHT, pump);
-                at(pump, [](headless::State&) { EXPECT_TRUE(!glIsEnabled(GL_BLEND) && glIsEnabled(GL_DITHER)); });
-            }
+            for (int pump = 1; pump <= 7; pump += 2) press(VK_KEY_RIGHT, pump);
             ASSERT_EQ(run(8), 0);
             ASSERT_EQ(frames.size(), 8u);
             double worst = 0;

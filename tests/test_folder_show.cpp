@@ -34,17 +34,10 @@ const Listing LISTINGS[] = {
      {{"m_L.bmp", "m_R.png"}, {"m_L.jpg", "m_R.jpg"}, {"n_L.png", "n_R.bmp"}}},
 };
 
-const char* const DESCRIPTIVE =
-    "Resolution (XxY, 'auto', 'span', 'display N' or 'span N,M...'): auto\n"
-    "Stereo mode (0=none,1=top/bottom,2=side-by-side,3=interlace,4=two screen SBS,5=two screen vertical,"
-    "6-8=coloured): 0\n"
-    "Swap stereo (Y/N): N\n";
-
 // Red for a left eye, blue for a right one; green tells the slide.
 Rgb eye_colour(int slide, int eye) {
     return {static_cast<uint8_t>(eye ? 0 : 255), static_cast<uint8_t>(50 * slide), static_cast<uint8_t>(eye ? 255 : 0)};
 }
-Pixels solid(Rgb c) { return [c](int, int) { return c; }; }
 
 // Lossy compression leaves a colour within a few steps of what was written.
 bool near(const Rgb& a, const Rgb& b) {
@@ -87,7 +80,7 @@ TEST_F(FolderShow, FolderWithoutSlideListShowsItsStereoPicturesAndSavesThem) {
                 << "frame " << f << " eye " << eye << ": " << pixel_at(frames[f], 64, 16 + 32 * eye, 32);
     }
     EXPECT_EQ(read_file("config.txt"),
-              text_mode(std::string("Stereo mode: 2\n") + DESCRIPTIVE +
+              text_mode("Stereo mode: 2\n" + DESCRIPTIVE +
                         "Slide time (seconds, pause included): 8\nSlide pause before zoom (seconds): 2\n"
                         "Left image: img1.mpo\nRight image: img1.mpo\nLeft image: img2.jps\nRight image: img2.jps\n"
                         "Left image: img3_L.jpg\nRight image: img3_R.jpg\nLeft image: IMG9_l.bmp\n"
@@ -99,5 +92,5 @@ TEST_F(FolderShow, FolderWithoutSlideListShowsItsStereoPicturesAndSavesThem) {
     SetUp();
     ASSERT_EQ(run(1), 0);
     EXPECT_EQ(read_file("config.txt"),
-              text_mode(std::string("Left image: photo.jpg\nRight image: photo.jpg\n") + DESCRIPTIVE));
+              text_mode("Left image: photo.jpg\nRight image: photo.jpg\n" + DESCRIPTIVE));
 }

@@ -19,7 +19,6 @@ std::string view(const SimpleBitmap& b) {
     return b.pixels ? size + " " + seen({b.pixels[2], b.pixels[1], b.pixels[0]}) : size;
 }
 
-Pixels solid(Rgb c) { return [c](int, int) { return c; }; }
 Pixels across(Rgb left, Rgb right, int w) { return [=](int x, int) { return x < w / 2 ? left : right; }; }
 Pixels down(Rgb top, Rgb bottom, int h) { return [=](int, int y) { return y < h / 2 ? top : bottom; }; }
 
@@ -28,8 +27,7 @@ Pixels down(Rgb top, Rgb bottom, int h) { return [=](int, int y) { return y < h 
 // Every file decoded for a slide on a 64 x 64 screen, hostile ones included:
 // each eye's size and first pixel, and whether the eyes share one picture.
 TEST_F(Show, PhotosGiveTheirViewsAtTheSizeTheScreenNeedsAndHostileOnesNothing) {
-    headless::make_gl_context(64, 64);
-    screen_width = screen_height = 64;
+    screen(64, 64);
     const Bytes pattern = jpeg(64, 64, [](int x, int y) { return Rgb{uint8_t(x * 4), uint8_t(y * 4), 0}; });
     Bytes bomb = jpeg(16, 16, solid(RED));
     // The frame header claims 0xFDFD x 0xFDFD pixels.

@@ -1,8 +1,6 @@
-// Reports, fatal ends and the program clock.
+// Reports, fatal ends and the window's own messages.
 #include "report.h"
 #include "show.h"
-
-#include <cstring>
 
 #ifdef _WIN32
 #include <io.h>
@@ -20,50 +18,23 @@ void stdout_to_stderr() {
     dup2(fileno(stderr), fileno(stdout));
 }
 
-std::vector<std::string> stack_messages() {
-    uint32_t count = 0;
-    const ReportRecord* records = report_stack(&count);
-    std::vector<std::string> out;
-    for (uint32_t i = 0; i < count; ++i) out.push_back(records[i].message ? records[i].message : "-");
-    return out;
-}
-
-class Report : public testing::Test {
-protected:
-    void SetUp() override { headless::reset(); }
-    void TearDown() override { headless::reset(); }
-};
+using Report = Show;
 
 }  // namespace
 
-// Sections nest and print their message at both ends; warnings and questions
-// leave the level's record alone; copied messages are the report's own.
-TEST_F(Report, SectionsMessagesWarningsAndQuestions) {
-    char buffer[32];
-    std::strcpy(buffer, "A");
+// Questions wait for one word each, however long: the rest of it is no answer
+// to the next question; the end of the input is no. The stack stays as it was.
+TEST_F(Report, QuestionsTakeOneWordEach) {
+    write_file("answers.txt", "yes\nno\n" + std::string(5000, 'y') + "\n" + std::string(3000, 'n') + "\ny\n");
+    ASSERT_NE(std::freopen("answers.txt", "r", stdin), nullptr);
     testing::internal::CaptureStdout();
-    report_inner("test", 1, REPORT_BEGIN, buffer, 1);
-    std::strcpy(buffer, "overwritten");
-    report_inner("test", 2, REPORT_MESSAGE, "B", 0);
-    EXPECT_EQ(stack_messages(), (std::vector<std::string>{"A", "B"}));
-    EXPECT_EQ(report_inner("test", 3, REPORT_WARNING, "careful", 0), 0);
-    report_inner("test", 4, REPORT_END, nullptr, 0);
-    ReportRecord progress{};
-    progress.type = REPORT_PROGRESS, progress.message = "Loading", progress.value = 3, progress.total = 8;
-    report_default_handler(&progress);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "A\nB\nA\nLoading [3/8]\n");
-    EXPECT_EQ(stack_messages(), (std::vector<std::string>{"-"}));
-
-    TempDir dir;
-    for (auto [answer, expected] : {std::pair<std::string, int>{"yes\n", 1}, {"no\n", 0}, {"\n", 0},
-                                    {std::string(5000, 'y') + "\n", 1}}) {
-        write_file("answer.txt", answer);
-        ASSERT_NE(std::freopen("answer.txt", "r", stdin), nullptr);
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(report_inner("test", 5, REPORT_QUESTION, "Continue?", 0), expected) << answer.substr(0, 8);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Continue? (Y/N) ");
-        EXPECT_EQ(stack_messages(), (std::vector<std::string>{"-"}));
-    }
+    std::vector<int> answers;
+    for (int i = 0; i < 6; ++i) answers.push_back(report_inner("test", 5, REPORT_QUESTION, "Go?", 0));
+    EXPECT_EQ(answers, (std::vector<int>{1, 0, 1, 0, 1, 0}));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Go? (Y/N) Go? (Y/N) Go? (Y/N) Go? (Y/N) Go? (Y/N) Go? (Y/N) ");
+    uint32_t depth = 0;
+    EXPECT_EQ(report_stack(&depth)[0].message, nullptr);
+    EXPECT_EQ(depth, 1u);
 }
 
 // Every fatal end prints its tagged message, waits 2.5 s and ends with status 1.
@@ -77,7 +48,6 @@ TEST_F(Report, FatalReportsEndTheProcess) {
 
     const std::pair<std::function<void()>, const char*> ends[] = {
         {[] { report_inner("t", 1, 4, "x", 0); }, "Unknown ReportType in report_inner"},
-        {[] { report_inner("t", 1, 0, "x", 0); }, "Unknown ReportType in report_inner"},
         {[] {
              report_inner("t", 1, REPORT_BEGIN, "outer", 0);
              report_inner("t", 2, REPORT_END, nullptr, 0);
@@ -94,20 +64,6 @@ TEST_F(Report, FatalReportsEndTheProcess) {
     for (auto [step, message] : steps)
         EXPECT_EXIT((stdout_to_stderr(), headless::state().fail_step = step, gfx_open_window(0, 0, "t", nullptr)),
                     testing::ExitedWithCode(1), std::string("\\[FATAL ERROR\\] ") + message) << message;
-}
-
-// The clock reads the performance counter, or the tick count without one.
-TEST_F(Report, ClockReadsTheCounterOrTheTicks) {
-    headless::state().frequency = 1000, headless::state().counter = 2500;
-    EXPECT_EQ(get_seconds(), 2.5);
-    headless::state().counter = 4000;
-    EXPECT_EQ(get_seconds(), 4.0);
-    headless::reset();
-    headless::state().has_performance_counter = false;
-    headless::state().ticks = 4294967295u;
-    EXPECT_NEAR(get_seconds(), 4294967.295, 1e-6);
-    headless::state().ticks = 16;
-    EXPECT_NEAR(get_seconds(), 0.016, 1e-12);
 }
 
 // The window's own messages: a close releases the context and restores the

@@ -1,7 +1,5 @@
-// Robustness of the platform layer and of drawing: the primary monitor, keyboard
-// layouts, UTF-8 captions, GL state between passes, and interlacing beyond the
-// texture limit.
-#include "bitmapfonts.h"
+// Robustness of the platform layer and of drawing: keyboard layouts, UTF-8
+// captions, and interlacing beyond the texture limit.
 #include "image.h"
 #include "platform/keymap.h"
 #include "show.h"
@@ -9,15 +7,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <set>
-
-TEST_F(Show, AutoOpensOnThePrimaryMonitorWhereverItLies) {
-    headless::State& s = headless::state();
-    s.primary_x = 1280, s.primary_y = 56, s.primary_w = 1920, s.primary_h = 1080;
-    fullscreen_offset_x = 3;
-    const WindowPlacement p = gfx_choose_window_rect(0, 0);
-    EXPECT_EQ(std::vector<int>({p.x, p.y, p.width, p.height}), std::vector<int>({1283, 56, 1920, 1080}));
-}
 
 // Each key is pressed alone, its layout giving the key code SDL reports:
 // letters in lower case, keys without a character with bit 30 set.
@@ -58,42 +47,11 @@ TEST(Utf8Captions, CharactersTakeTheirWindows1252Slots) {
         EXPECT_EQ(cp1252_from_utf8(reinterpret_cast<const uint8_t*>(in.data()), in.size()), out) << in;
 }
 
-// A colour or pixel packing left behind by one pass changes neither the slide,
-// nor what follows the caption, nor the screenshot (66 pixels: padded rows).
-TEST_F(Show, PassesSetAndRestoreColourAndPacking) {
-    desktop(66, 64);
-    write_file("g.bmp", bmp24(66, 64, [](int, int) { return Rgb{0, 255, 0}; }));
-    write_file("config.txt", "Slide time: 100\nLeft image: g.bmp\nRight image: g.bmp\nCaption: Caf\xC3\xA9\n");
-    std::set<uint32_t> slots;
-    font_state.quad_hook = [&](const TextQuad& q) { slots.insert(q.slot); };
-    GLint alignment = 0;
-    GLfloat colour[4] = {};
-    at(0, [&](headless::State& s) {
-        glColor3f(1, 0, 0);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        s.keys[VK_KEY_CONTROL] = s.keys[uint8_t{'S'}] = 0x80;
-        // What the frame leaves, read before the frame is read back.
-        s.on_swap = [&, read_back = s.on_swap](int k) {
-            glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
-            glGetFloatv(GL_CURRENT_COLOR, colour);
-            read_back(k);
-        };
-    });
-    ASSERT_EQ(run(1), 0);
-    EXPECT_EQ(alignment, 1);
-    EXPECT_EQ(std::vector<GLfloat>(colour, colour + 4), (std::vector<GLfloat>{1, 0, 0, 1}));
-    EXPECT_EQ(pixel_at(frames.at(0), 66, 33, 40), (Rgb{0, 255, 0}));
-    EXPECT_EQ(slots, (std::set<uint32_t>{'C', 'a', 'f', 0xE9}));
-    const Bytes expected = bmp24(66, 64, [&](int x, int y) { return pixel_at(frames[0], 66, x, y); });
-    EXPECT_TRUE(read_file("3dimage_00000.bmp").substr(54) == std::string(expected.begin() + 54, expected.end()));
-}
-
 // A window wider and taller than the texture limit still shows, on output
 // rows 2j and 2j + 1, row j of the upper and of the lower half.
 TEST_F(Show, InterlaceBeyondTheTextureLimit) {
     const int w = 1366, h = 768;
-    headless::make_gl_context(w, h);
-    screen_width = w, screen_height = h;
+    screen(w, h);
     image_set_max_texture_size_for_tests(256);
     stereo_interlace(0);  // the blocks' textures exist before the frame to check
     Bytes pattern;        // every pixel of its own colour

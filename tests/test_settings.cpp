@@ -1,17 +1,11 @@
-// config.txt: reading, lookups, typed values, the documented defaults, the
-// rewrite, and the display settings with the window they choose.
+// config.txt: reading, lookups, typed values, the documented defaults, and
+// the display settings with the window they choose.
 #include "display_settings.h"
 #include "show.h"
 
 namespace {
 
 using Entries = std::vector<std::pair<std::string, std::string>>;
-
-Entries entries_of(const ConfigList& list) {
-    Entries out;
-    for (uint32_t i = 0; i < list.count; ++i) out.emplace_back(config_entry(&list, i)->key, config_entry(&list, i)->value);
-    return out;
-}
 
 struct Loaded {
     TempDir dir;
@@ -30,20 +24,22 @@ TEST(Settings, LinesBecomeTrimmedEntriesWhateverTheLineEnds) {
         std::string text = "  Slide time :  7.5  |A comment line||Empty:|:no key|Two: a:b|\tTabbed\t:\tin  side\t";
         for (size_t at; (at = text.find('|')) != std::string::npos;) text.replace(at, 1, ends);
         Loaded f(text);
-        EXPECT_EQ(entries_of(f.list),
+        Entries got;
+        for (uint32_t i = 0; i < f.list.count; ++i)
+            got.emplace_back(config_entry(&f.list, i)->key, config_entry(&f.list, i)->value);
+        EXPECT_EQ(got,
                   (Entries{{"Slide time", "7.5"}, {"Empty", ""}, {"", "no key"}, {"Two", "a:b"}, {"Tabbed", "in  side"}}));
     }
-    EXPECT_EQ(Loaded("").list.count, 0u);
-    TempDir dir;
-    ConfigList missing = config_load("missing.txt", ':');
-    EXPECT_EQ(missing.count, 0u);
-    config_free(&missing);
 }
 
+// Lookups, typed values, and the documented defaults: added once, whatever the
+// case; a plain key wins over the descriptive one the user kept.
 TEST(Settings, LookupsTypedValuesAndDocumentedDefaults) {
     Loaded f("Slide time (s): 4\nslide time: 6\nSlide time (s): 5\nRandomise: 0\nRandomise: 1\nResolution: 800x600\n"
              "Left image: a.bmp\nleft image (slide 2): c.bmp\nI1: -42abc\nI2: words\nI3: 99999999999\n"
-             "R1: 2.5e1x\nR2: .5\nR3: inf\nR4: 0x10\nY1: Yes\nY2: true\nY3: 1\nN1: on\nN2:\nSwap stereo: Y\n");
+             "R1: 2.5e1x\nR2: .5\nR3: inf\nR4: 0x10\nY1: Yes\nY2: true\nY3: 1\nN1: on\nN2:\nSwap stereo: Y\n"
+             "stereo MODE: 12\nStereo mode (0=none,1=top/bottom,2=side-by-side,3=interlace,4=two screen SBS,"
+             "5=two screen vertical,6-8=coloured): 0\n");
     ConfigList* l = &f.list;
     EXPECT_STREQ(find_setting(l, "Slide time"), "6");  // shortest key, then the last
     EXPECT_EQ(config_get_int(l, "Randomise"), 1);
@@ -61,53 +57,26 @@ TEST(Settings, LookupsTypedValuesAndDocumentedDefaults) {
     const uint32_t before = l->count;
     config_ensure(l, "Swap stereo (Y/N)", "N");
     config_ensure(l, "swap STEREO (y/n)", "N");
+    int32_t mode = 0, swap = 0;
+    read_stereo_settings(l, &mode, &swap);  // every descriptive key is there already
     EXPECT_EQ(l->count, before + 1);
-    EXPECT_TRUE(config_get_yesno(l, "Swap stereo"));
-}
-
-// The rewrite: key, colon, one blank, value; comments gone; CR LF on Windows.
-TEST(Settings, SaveWritesEveryEntryAndNothingElse) {
-    Loaded f("Note\nStereo mode:2\n  Caption :  Hi: there \n");
-    config_add(&f.list, "Added", "x");
-    ASSERT_TRUE(config_save(&f.list, "config.txt", ':'));
-    EXPECT_EQ(read_file("config.txt"), text_mode("Stereo mode: 2\nCaption: Hi: there\nAdded: x\n"));
-}
-
-TEST(Settings, DynArrayGrowsByAQuarterAndShrinksBelowSixtyPercent) {
-    DynArray array = dynarray_create(sizeof(int));
-    std::vector<uint32_t> capacities;
-    for (int i = 0; i < 11; ++i) dynarray_append(&array, &i), capacities.push_back(array.capacity);
-    EXPECT_EQ(capacities, (std::vector<uint32_t>{1, 2, 3, 5, 5, 7, 7, 10, 10, 10, 13}));
-    dynarray_remove(&array, 2);
-    EXPECT_EQ(*static_cast<int*>(dynarray_at(&array, 2)), 10);  // the last element moves in
-    while (array.count > 7) dynarray_remove(&array, 0);
-    EXPECT_EQ(array.capacity, 8u);  // 7 of 13 is below 60 %: 7 / 0.8
-    while (array.count) dynarray_remove(&array, 0);
-    EXPECT_EQ(array.capacity, 1u);
-    dynarray_free(&array);
+    EXPECT_EQ(mode, 12);
+    EXPECT_EQ(swap, 1);
 }
 
 // From the "Resolution" and "Fullscreen offset" values to the window opened on
-// a desktop of two monitors, the second left of and above the primary.
+// a desktop of two monitors: the first left of and above the second, the primary.
 TEST_F(Show, ResolutionChoosesTheWindow) {
-    const struct {
-        const char* settings;
-        PlatRect window;  // empty: no window
-        bool mode_change;
-    } cases[] = {
+    // An empty window rectangle: no window.
+    const struct { const char* settings; PlatRect window; bool mode_change; } cases[] = {
         {"", {0, 0, 1366, 768}, false},
         {"Resolution: AUTO\nFullscreen offset: 100,-20\n", {100, -20, 1466, 748}, false},
-        {"Resolution: display2", {-1024, -100, 0, 668}, false},
-        {"Resolution: Display  3", {0, 0, 1366, 768}, false},
-        {"Resolution: display", {0, 0, 1366, 768}, false},
-        {"Resolution: span", {-1024, -100, 1366, 768}, false},
-        {"Resolution: span 2", {-1024, -100, 0, 668}, false},
-        {"Resolution: span 1,3", {0, 0, 1366, 768}, false},
-        {"Resolution: span 3", {0, 0, 0, 0}, false},
-        {"Resolution: spanish", {-1024, -100, 1366, 768}, false},
-        {"Resolution: 1920x1080", {0, 0, 1920, 1080}, true},
+        {"Resolution: display2", {0, 0, 1366, 768}, false},   {"Resolution: Display  3", {-1024, -100, 0, 668}, false},
+        {"Resolution: display", {0, 0, 1366, 768}, false},    {"Resolution: span", {-1024, -100, 1366, 768}, false},
+        {"Resolution: span 2", {0, 0, 1366, 768}, false},     {"Resolution: span 1,3", {-1024, -100, 0, 668}, false},
+        {"Resolution: span 3", {0, 0, 0, 0}, false},          {"Resolution: spanish", {-1024, -100, 1366, 768}, false},
+        {"Resolution: 1920x1080", {0, 0, 1920, 1080}, true},  {"Resolution: 1920X1080", {0, 0, 0, 0}, false},
         {"Resolution: 1024x768\nFullscreen offset: 10", {10, 0, 1034, 768}, false},
-        {"Resolution: 1920X1080", {0, 0, 0, 0}, false},
         {"Resolution (XxY, 'auto', 'span', 'display N' or 'span N,M...'): span\nResolution: 800x600\n"
          "Resolution: 1024x768\nFullscreen offset: 100",
          {100, 0, 1124, 768}, false},
@@ -117,7 +86,7 @@ TEST_F(Show, ResolutionChoosesTheWindow) {
         TearDown();
         SetUp();
         headless::State& s = headless::state();
-        s.monitors = {{0, 0, 1366, 768}, {-1024, -100, 0, 668}};
+        s.monitors = {{-1024, -100, 0, 668}, {0, 0, 1366, 768}};
         s.virtual_x = -1024, s.virtual_y = -100, s.virtual_w = 2390, s.virtual_h = 868;
         write_file("config.txt", c.settings);
         ASSERT_EQ(run(1), 0);
@@ -128,35 +97,4 @@ TEST_F(Show, ResolutionChoosesTheWindow) {
         }
         EXPECT_EQ(s.mode_changes.size(), c.mode_change ? 1u : 0u);
     }
-}
-
-// The stereo settings, and the descriptive entries that document them.
-TEST(Settings, StereoModeAndSwapWithTheirDescriptiveEntries) {
-    const struct {
-        const char* text;
-        int mode, swap;
-        uint32_t added;
-    } cases[] = {{"", 0, 0, 3},
-                 {"Stereo mode: 12\nSwap stereo: yes\n", 12, 1, 3},
-                 {"stereo MODE: 3\nStereo mode (0=none,1=top/bottom,2=side-by-side,3=interlace,4=two screen SBS,"
-                  "5=two screen vertical,6-8=coloured): 0\nSwap stereo (Y/N): no\nResolution2: 1x1\n",
-                  3, 0, 0}};
-    for (const auto& c : cases) {
-        Loaded f(c.text);
-        const uint32_t before = f.list.count;
-        int32_t mode = -1, swap = -1;
-        read_stereo_settings(&f.list, &mode, &swap);
-        EXPECT_EQ(mode, c.mode) << c.text;
-        EXPECT_EQ(swap, c.swap) << c.text;
-        EXPECT_EQ(f.list.count - before, c.added) << c.text;
-    }
-    Loaded empty("");
-    int32_t mode, swap;
-    read_stereo_settings(&empty.list, &mode, &swap);
-    EXPECT_EQ(entries_of(empty.list),
-              (Entries{{"Resolution (XxY, 'auto', 'span', 'display N' or 'span N,M...')", "auto"},
-                       {"Stereo mode (0=none,1=top/bottom,2=side-by-side,3=interlace,4=two screen SBS,5=two screen "
-                        "vertical,6-8=coloured)",
-                        "0"},
-                       {"Swap stereo (Y/N)", "N"}}));
 }
