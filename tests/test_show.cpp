@@ -232,19 +232,3 @@ TEST_F(Show, AltTabMinimisesTheWindow) {
     EXPECT_EQ(s.hide_cursor_calls, 1);
 }
 
-// A picture far larger than the window is drawn from its mipmaps: a
-// checkerboard of single pixels comes out as its even grey, with no moiré.
-TEST_F(Show, LargePicturesAreDrawnFromTheirMipmaps) {
-    desktop(64, 48);
-    const Bytes fine = bmp24(400, 300, [](int x, int y) { return (x + y) % 2 ? Rgb{255, 255, 255} : Rgb{0, 0, 0}; });
-    write_file("l.bmp", fine);
-    write_file("r.bmp", fine);
-    write_file("config.txt", "Left image: l.bmp\nRight image: r.bmp\n");
-    ASSERT_EQ(run(1), 0);
-    std::vector<int> greys;  // away from the edges, where the texture's padding comes in
-    for (int y = 4; y < 44; ++y)
-        for (int x = 4; x < 60; ++x) greys.push_back(pixel_at(frames.at(0), 64, x, y).g);
-    const auto [darkest, lightest] = std::minmax_element(greys.begin(), greys.end());
-    EXPECT_GE(*darkest, 120);
-    EXPECT_LE(*lightest, 136);
-}
