@@ -48,11 +48,13 @@ void texture_build_chain(TextureLevels* levels);
 // Drops the `count` finest levels (never the last): the texture starts at the
 // next one. Kept whole when there is no memory for the copy.
 void texture_drop_levels(TextureLevels* levels, int count);
-// A texture with the settings of every slide and room for every level. One
-// of `spares` of the same size and format is taken instead of new storage
-// when there is one: new storage costs a software renderer as much as
-// clearing it, tens of milliseconds for a camera picture. `fresh` tells which.
-GLuint texture_create(const TextureLevels& levels, std::vector<GLuint>* spares = nullptr, bool* fresh = nullptr);
+// A texture with the settings of every slide and room for every level.
+GLuint texture_create(const TextureLevels& levels);
+// Whether a texture made by texture_create for other texels of the same
+// size and format can take these: filling one costs far less than new
+// storage, which a software renderer clears (tens of milliseconds for a
+// camera picture).
+bool texture_fits(GLuint name, const TextureLevels& levels);
 // Uploads whole rows, about `budget` bytes, from where the last call left
 // `done`; true once every level is up.
 bool texture_upload_some(GLuint name, const TextureLevels& levels, size_t* done, size_t budget);

@@ -23,15 +23,42 @@ PreparedSlide::~PreparedSlide() {
         if (texture && !quit_requested) glDeleteTextures(1, &texture);
 }
 
+namespace {
+
+// A spare that fits texture i, taken from the list. When none does, the
+// spares that fit none of the slide's textures still to come are freed, so
+// that the new storage does not come on top of theirs.
+GLuint take_spare(const PreparedSlide& slide, int i, std::vector<GLuint>* spares) {
+    auto fits = [&](GLuint spare, int j) { return !slide.textures[j] && texture_fits(spare, slide.levels[j]); };
+    auto spare = std::find_if(spares->begin(), spares->end(), [&](GLuint s) { return fits(s, i); });
+    if (spare != spares->end()) {
+        const GLuint name = *spare;
+        spares->erase(spare);
+        return name;
+    }
+    auto useless = std::stable_partition(spares->begin(), spares->end(), [&](GLuint s) {
+        for (int j = i + 1; j < PreparedSlide::TEXTURES; ++j)
+            if (fits(s, j)) return true;
+        return false;
+    });
+    if (useless != spares->end()) glDeleteTextures(static_cast<GLsizei>(spares->end() - useless), &*useless);
+    spares->erase(useless, spares->end());
+    return 0;
+}
+
+}  // namespace
+
 bool PreparedSlide::upload_some(size_t* budget, std::vector<GLuint>* spares) {
     const bool limited = *budget != SIZE_MAX;
     for (int i = 0; i < TEXTURES; ++i) {
         // Every eye has a texture, pictureless or not; anaglyph halves only where there are some.
         if (!textures[i] && (i < 2 || !levels[i].level_offset.empty())) {
             if (*budget == 0) return false;
-            bool fresh = false;
-            textures[i] = texture_create(levels[i], spares, &fresh);
-            if (fresh && limited) *budget = 0;
+            if (spares) textures[i] = take_spare(*this, i, spares);
+            if (!textures[i]) {
+                textures[i] = texture_create(levels[i]);
+                if (limited) *budget = 0;
+            }
         }
         if (!textures[i] || uploaded[i] >= levels[i].texels.size()) continue;
         if (*budget == 0) return false;
@@ -44,11 +71,6 @@ bool PreparedSlide::upload_some(size_t* budget, std::vector<GLuint>* spares) {
     return true;
 }
 
-void PreparedSlide::give_textures(std::vector<GLuint>* spares) {
-    for (GLuint& texture : textures)
-        if (texture) spares->push_back(texture), texture = 0;
-}
-
 SlideLoader::SlideLoader() : thread_([this] { work(); }) {}
 
 SlideLoader::~SlideLoader() {
@@ -58,7 +80,21 @@ SlideLoader::~SlideLoader() {
     }
     changed_.notify_all();
     thread_.join();
-    if (!quit_requested && !spares_.empty()) glDeleteTextures(static_cast<GLsizei>(spares_.size()), spares_.data());
+    if (!quit_requested) delete_spares(0);
+}
+
+void SlideLoader::delete_spares(size_t keep) {
+    if (spares_.size() <= keep) return;
+    // The oldest go first.
+    const GLsizei count = static_cast<GLsizei>(spares_.size() - keep);
+    glDeleteTextures(count, spares_.data());
+    spares_.erase(spares_.begin(), spares_.begin() + count);
+}
+
+void SlideLoader::make_spares_like(const PreparedSlide& slide) {
+    most_spares_ = 0;
+    for (const TextureLevels& levels : slide.levels)
+        if (!levels.level_offset.empty()) spares_.push_back(texture_create(levels)), ++most_spares_;
 }
 
 void SlideLoader::work() {
@@ -120,12 +156,20 @@ void SlideLoader::keep_only(const std::vector<int>& numbers) {
             if (unwanted(job)) dropped.push_back(job);
         jobs_.erase(std::remove_if(jobs_.begin(), jobs_.end(), unwanted), jobs_.end());
     }
-    // On the frame loop's thread, outside the lock: the textures are kept.
+    // On the frame loop's thread, outside the lock: the textures with storage are kept.
     for (const auto& job : dropped) {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (job->slide) job->slide->give_textures(&spares_);
+        if (!job->slide) continue;
+        for (GLuint& texture : job->slide->textures) {
+            if (!texture) continue;
+            GLint width = 0;
+            glBindTexture(GL_TEXTURE_2D, texture);
+            glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+            if (width > 0) spares_.push_back(texture), texture = 0;
+        }
         job->slide.reset();
     }
+    delete_spares(most_spares_);
 }
 
 void SlideLoader::upload_some(size_t budget) {
@@ -136,13 +180,7 @@ void SlideLoader::upload_some(size_t budget) {
             if (job->slide) decoded.push_back(job);
     }
     // Once decoded, a slide is touched by this thread alone.
-    bool all_up = decoded.size() == count();
-    for (const auto& job : decoded) all_up = job->slide->upload_some(&budget, &spares_) && all_up;
-    // Spares nothing took are freed once every slide wanted has its textures.
-    if (all_up && !spares_.empty()) {
-        glDeleteTextures(static_cast<GLsizei>(spares_.size()), spares_.data());
-        spares_.clear();
-    }
+    for (const auto& job : decoded) job->slide->upload_some(&budget, &spares_);
 }
 
 std::unique_ptr<PreparedSlide> SlideLoader::take(int n) {

@@ -47,11 +47,10 @@ struct PreparedSlide {
     PreparedSlide& operator=(const PreparedSlide&) = delete;
     ~PreparedSlide();
     // Uploads some of the textures, made from `spares` where they fit; true
-    // once all are complete. A texture with new storage ends the budget of
-    // a limited call: one at most in a frame.
+    // once all are complete. Spares that fit none of this slide's textures
+    // are freed before new storage is made, which ends the budget of a
+    // limited call: one at most in a frame.
     bool upload_some(size_t* budget, std::vector<GLuint>* spares = nullptr);
-    // Hands the textures over, as spares for another slide.
-    void give_textures(std::vector<GLuint>* spares);
 };
 
 // How many prepared slides exist, wherever they are.
@@ -76,9 +75,12 @@ public:
     void want(const SlideRequest& request);
     // Holds a slide that is ready as it is (one that just left the screen).
     void keep(std::unique_ptr<PreparedSlide> slide);
-    // Forgets every slide but these; their textures are kept as spares until
-    // the slides wanted have textures of their own.
+    // Forgets every slide but these; their textures are kept as spares, up
+    // to as many as one slide has, for the slides to come.
     void keep_only(const std::vector<int>& numbers);
+    // Room for one more slide like this one, made now (at the start, before
+    // the frames that must not stall): the spares, and how many to keep.
+    void make_spares_like(const PreparedSlide& slide);
     // Uploads up to `budget` bytes of texture rows of the slides decoded so far.
     void upload_some(size_t budget);
     // Slide n, complete: waits for its decoding and uploads what is left;
@@ -99,7 +101,10 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::shared_ptr<Job>> jobs_;
-    std::vector<GLuint> spares_;  // frame loop only
+    // Frame loop only: textures of slides let go, for the slides to come.
+    std::vector<GLuint> spares_;
+    size_t most_spares_ = 2;
+    void delete_spares(size_t keep);
     bool stopping_ = false;
     std::thread thread_;
 };

@@ -171,9 +171,18 @@ int run_show(const char* /*command_line*/, void* instance) {
     rand15_seed(plat_seed_clock());
     show.n_over_32768 = show.randomise / 32768.0;
     show.number = show.randomise != 0 ? pick_random_slide(show.randomise, show.n_over_32768) : 1;
-    load_slide(&show.slide, &show.settings, show.number, show.stereo_mode);
+    std::unique_ptr<PreparedSlide> first = prepare_slide(slide_request(&show.settings, show.number, show.stereo_mode));
+    size_t everything = SIZE_MAX;
+    first->upload_some(&everything);
+    install_slide(&show.slide, first.get(), &show.settings, show.number);
     take_working_values(show);
     plan_ahead(show);
+    // Before the first frame: the next slide ready, and room for the one
+    // after, so that the frames of the first slides neither share the
+    // machine with its decoding nor make new textures.
+    if (std::unique_ptr<PreparedSlide> next = show.loader.take(show.next_number)) show.loader.keep(std::move(next));
+    show.loader.make_spares_like(*first);
+    first.reset();
     show.last_reading = get_seconds();
     if (screen_width == 0)
         report_inner("parallaxon", 75, REPORT_FATAL,

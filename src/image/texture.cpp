@@ -319,22 +319,17 @@ void texture_drop_levels(TextureLevels* t, int count) {
     t->width = std::max(1, t->width >> first), t->height = std::max(1, t->height >> first);
 }
 
-GLuint texture_create(const TextureLevels& levels, std::vector<GLuint>* spares, bool* fresh) {
-    if (fresh) *fresh = false;
-    for (size_t i = 0; spares && i < spares->size(); ++i) {
-        GLint w = 0, h = 0, alpha = 0;
-        glBindTexture(GL_TEXTURE_2D, (*spares)[i]);
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_ALPHA_SIZE, &alpha);
-        if (w == levels.width && h == levels.height && (alpha > 0) == (levels.channels == 4) &&
-            !levels.level_offset.empty()) {
-            const GLuint name = (*spares)[i];
-            spares->erase(spares->begin() + static_cast<ptrdiff_t>(i));
-            return name;
-        }
-    }
-    if (fresh) *fresh = true;
+bool texture_fits(GLuint name, const TextureLevels& levels) {
+    if (levels.level_offset.empty()) return false;
+    GLint w = 0, h = 0, alpha = 0;
+    glBindTexture(GL_TEXTURE_2D, name);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_ALPHA_SIZE, &alpha);
+    return w == levels.width && h == levels.height && (alpha > 0) == (levels.channels == 4);
+}
+
+GLuint texture_create(const TextureLevels& levels) {
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
