@@ -55,6 +55,8 @@ GLuint texture_create(const TextureLevels& levels);
 // storage, which a software renderer clears (tens of milliseconds for a
 // camera picture).
 bool texture_fits(GLuint name, const TextureLevels& levels);
+// Whether a texture has texels at all (a pictureless eye's may have none).
+bool texture_has_storage(GLuint name);
 // Uploads whole rows, about `budget` bytes, from where the last call left
 // `done`; true once every level is up.
 bool texture_upload_some(GLuint name, const TextureLevels& levels, size_t* done, size_t budget);

@@ -160,13 +160,8 @@ void SlideLoader::keep_only(const std::vector<int>& numbers) {
     for (const auto& job : dropped) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!job->slide) continue;
-        for (GLuint& texture : job->slide->textures) {
-            if (!texture) continue;
-            GLint width = 0;
-            glBindTexture(GL_TEXTURE_2D, texture);
-            glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
-            if (width > 0) spares_.push_back(texture), texture = 0;
-        }
+        for (GLuint& texture : job->slide->textures)
+            if (texture && texture_has_storage(texture)) spares_.push_back(texture), texture = 0;
         job->slide.reset();
     }
     delete_spares(most_spares_);

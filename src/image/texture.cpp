@@ -186,10 +186,6 @@ int32_t clamp_to_int32(uint64_t v) {
     return static_cast<int32_t>(std::min<uint64_t>(v, std::numeric_limits<int32_t>::max()));
 }
 
-}  // namespace
-
-namespace {
-
 bool has_pixels(const SimpleBitmap& b) {
     return b.width > 0 && b.height > 0 && b.pixels && b.bytes_per_pixel >= 1 && b.bytes_per_pixel <= 4;
 }
@@ -212,6 +208,16 @@ TextureShape shape_of(const SimpleBitmap& b, int32_t limit) {
     s.width = static_cast<int32_t>(pow2_ceil(static_cast<uint32_t>(b.width - 1) / (1u << s.shift_x) + 1));
     s.height = static_cast<int32_t>(pow2_ceil(static_cast<uint32_t>(b.height - 1) / (1u << s.shift_y) + 1));
     return s;
+}
+
+// The size and format of a shape's texture, without texels.
+TextureLevels levels_of_shape(const TextureShape& shape, int bytes_per_pixel) {
+    TextureLevels t;
+    t.channels = bytes_per_pixel == 4 ? 4 : 3;
+    t.width = shape.width, t.height = shape.height;
+    t.reported_width = clamp_to_int32(static_cast<uint64_t>(shape.width) << shape.shift_x);
+    t.reported_height = clamp_to_int32(static_cast<uint64_t>(shape.height) << shape.shift_y);
+    return t;
 }
 
 // Level 1 of a staged picture without level 0: two rows of level 0 at a
@@ -244,19 +250,13 @@ bool stage_level_1(const SimpleBitmap& b, int32_t channels, int32_t tw, uint8_t*
 
 TextureLevels texture_shape(const SimpleBitmap& bitmap, int32_t limit) {
     if (!has_pixels(bitmap)) return placeholder_levels(bitmap.bytes_per_pixel);
-    const TextureShape shape = shape_of(bitmap, limit);
-    TextureLevels t;
-    t.channels = bitmap.bytes_per_pixel == 4 ? 4 : 3;
-    t.width = shape.width, t.height = shape.height;
-    t.reported_width = clamp_to_int32(static_cast<uint64_t>(shape.width) << shape.shift_x);
-    t.reported_height = clamp_to_int32(static_cast<uint64_t>(shape.height) << shape.shift_y);
-    return t;
+    return levels_of_shape(shape_of(bitmap, limit), bitmap.bytes_per_pixel);
 }
 
 TextureLevels texture_stage(const SimpleBitmap& bitmap, int32_t limit, int drop) {
     if (!has_pixels(bitmap)) return placeholder_levels(bitmap.bytes_per_pixel);
     const TextureShape shape = shape_of(bitmap, limit);
-    const TextureLevels t = texture_shape(bitmap, limit);
+    const TextureLevels t = levels_of_shape(shape, bitmap.bytes_per_pixel);
     const int32_t tw = shape.width, th = shape.height;
     // A picture at full size whose level 0 is not wanted goes straight to level 1.
     const bool from_level_1 = drop > 0 && shape.shift_x == 0 && shape.shift_y == 0 && tw > 1 && th > 1;
@@ -317,6 +317,13 @@ void texture_drop_levels(TextureLevels* t, int count) {
     t->level_offset.erase(t->level_offset.begin(), t->level_offset.begin() + static_cast<ptrdiff_t>(first));
     for (size_t& offset : t->level_offset) offset -= start;
     t->width = std::max(1, t->width >> first), t->height = std::max(1, t->height >> first);
+}
+
+bool texture_has_storage(GLuint name) {
+    GLint width = 0;
+    glBindTexture(GL_TEXTURE_2D, name);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    return width > 0;
 }
 
 bool texture_fits(GLuint name, const TextureLevels& levels) {
