@@ -5,7 +5,7 @@
 #include "../tests/bmp_files.h"
 #include "../tests/photo_files.h"
 #include "app/parallaxon.h"
-#include "gfx_opengl.h"
+#include "display/display.h"
 #include "platform/headless.h"
 
 #include <filesystem>

@@ -3,7 +3,7 @@
 
 #include "../tests/bmp_files.h"
 #include "../tests/photo_files.h"
-#include "image.h"
+#include "render/texture.h"
 #include "image/formats.h"
 
 namespace {

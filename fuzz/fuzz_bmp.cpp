@@ -1,7 +1,7 @@
 // Arbitrary bytes as a BMP file: decode, stage the texture as an upload
 // would (every level, or without the finest), free. No GL: thousands of
 // inputs a second.
-#include "image.h"
+#include "image/bitmap.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,10 +1,10 @@
 // Arbitrary bytes as text to draw and measure, as a caption to convert from UTF-8,
 // and as a font name with style modifiers.
 // Input: mode byte, wrap edge, bottom limit, then the text.
-#include "bitmapfonts.h"
-#include "gfx_opengl.h"
+#include "text/bitmapfonts.h"
+#include "display/display.h"
 #include "platform/headless.h"
-#include "text_encoding.h"
+#include "text/text_encoding.h"
 
 #include <cstdint>
 #include <string>
@@ -17,7 +17,7 @@ BitmapFont* caption = nullptr;
 void set_up_once() {
     if (caption) return;
     headless::make_gl_context(32, 32);
-    screen_width = screen_height = 32;
+    display.screen_width = display.screen_height = 32;
     font_load_glyph_data(caption_glyph_data, caption_glyph_data_length, "caption");
     caption = font_at(0);
 }

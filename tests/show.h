@@ -9,9 +9,12 @@
 
 #include "app/loader.h"
 #include "app/parallaxon.h"
+#include "app/slides.h"
 #include "bmp_files.h"
-#include "gfx_opengl.h"
+#include "display/display.h"
 #include "platform/headless.h"
+#include "render/interlace.h"
+#include "render/screenshot.h"
 
 #include <gtest/gtest.h>
 
@@ -137,7 +140,7 @@ public:
     // For drawing and loading without app_main: a GL context of w x h as the screen.
     static void screen(int w, int h) {
         headless::make_gl_context(w, h);
-        screen_width = w, screen_height = h;
+        display.screen_width = w, display.screen_height = h;
     }
     static void desktop(int32_t w, int32_t h) {
         headless::State& s = headless::state();
@@ -170,14 +173,14 @@ public:
         };
         s.on_swap = [this](int) {
             this->frames.push_back(headless::read_frame_rgb());
-            most_held = std::max(most_held, prepared_slides_in_memory() + 1);  // and the one on screen
+            most_held = std::max(most_held, slides_in_memory());  // the one on screen included
         };
         return app_main("", nullptr);
     }
     // The slide each frame shows at the centre of the window.
     std::vector<int> slides_shown() const {
         std::vector<int> shown;
-        for (const auto& f : frames) shown.push_back(seen_at(pixel_at(f, screen_width, screen_width / 2, screen_height / 2)).slide);
+        for (const auto& f : frames) shown.push_back(seen_at(pixel_at(f, display.screen_width, display.screen_width / 2, display.screen_height / 2)).slide);
         return shown;
     }
 

@@ -1,6 +1,6 @@
 // Least-squares anaglyphs in stereo modes 6 to 8: whole shows on both blend
 // paths against pinned projections of solid pairs and the exact projection.
-#include "anaglyph.h"
+#include "render/stereo_mode.h"
 #include "show.h"
 
 #include <algorithm>
@@ -11,7 +11,7 @@ uint8_t channel(const Rgb& c, int i) { return i == 0 ? c.r : i == 1 ? c.g : c.b;
 
 // 255 * clamp(M_L * L + M_R * R) in one output channel, unrounded.
 double exact(int mode, const Rgb& l, const Rgb& r, int row) {
-    const AnaglyphMatrices* m = anaglyph_matrices(mode);
+    const AnaglyphMatrices* m = stereo_mode_row(mode).anaglyph;
     double sum = 0;
     for (int i = 0; i < 3; ++i) sum += m->left[row][i] * channel(l, i) + m->right[row][i] * channel(r, i);
     return std::clamp(sum, 0.0, 255.0);
@@ -59,7 +59,7 @@ TEST_F(Show, AnaglyphFramesMatchTheProjectionOnBothBlendPaths) {
             write_file("pl.bmp", bmp24(128, 96, [](int x, int y) { return block_colour(x, y, 0); }));
             write_file("pr.bmp", bmp24(128, 96, [](int x, int y) { return block_colour(x, y, 1); }));
             write_file("config.txt", config + "Left image: pl.bmp\nRight image: pr.bmp\n");
-            if (!subtract) at(0, [](headless::State&) { gfx_blend_equation = nullptr; });
+            if (!subtract) at(0, [](headless::State&) { display.blend_equation = nullptr; });
             for (int pump = 1; pump <= 7; pump += 2) press(VK_KEY_RIGHT, pump);
             ASSERT_EQ(run(8), 0);
             ASSERT_EQ(frames.size(), 8u);

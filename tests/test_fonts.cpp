@@ -1,7 +1,7 @@
 // Fonts: the store and its texture, specifications, the caption's size and the
 // cache of derived fonts, text layout and blend modes.
-#include "bitmapfonts.h"
-#include "gl.h"
+#include "text/bitmapfonts.h"
+#include "render/gl.h"
 #include "show.h"
 
 namespace {
@@ -45,14 +45,14 @@ protected:
 TEST_F(Fonts, GlyphDataBecomesOneTextureWithItsMipmaps) {
     for (auto [limit, width, height, levels] :
          {std::tuple{0, 2048u, 64u, 12}, {1024, 1024u, 128u, 11}, {512, 512u, 256u, 10}}) {
-        image_set_max_texture_size_for_tests(limit);
+        display.texture_size_cap = limit;
         const BitmapFont* font = caption();
         EXPECT_EQ(font->texture_width, width);
         EXPECT_EQ(font->texture_height, height);
         EXPECT_EQ(level_width(font->texture, levels - 1), 1) << limit;
         EXPECT_EQ(level_width(font->texture, levels), 0) << limit;
     }
-    image_set_max_texture_size_for_tests(32);
+    display.texture_size_cap = 32;
     EXPECT_EXIT(caption(), testing::ExitedWithCode(1), "");
 }
 
@@ -81,7 +81,7 @@ TEST_F(Fonts, CaptionScaleFollowsTheScreenHeightInDerivedFonts) {
     BitmapFont* base = caption();
     for (auto [height, font] : {std::pair{1080, "caption:width=2:height=2"}, {2000, "caption:width=3:height=3"},
                                 {100, "caption"}}) {
-        screen_height = height;
+        display.screen_height = height;
         char text[] = "Hi";
         draw_caption(Caption{0, 0, text, 240, 0, 1680, 0.03f});
         EXPECT_STREQ(font_state.current->name, font) << height;

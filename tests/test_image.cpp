@@ -1,8 +1,8 @@
 // BMP decoding of every layout and broken file; the exact texels and mipmaps of pictures.
-#include "app/eye_views.h"
+#include "render/eye_views.h"
 #include "app/loader.h"
-#include "gfx_opengl.h"
-#include "image.h"
+#include "display/display.h"
+#include "image/bitmap.h"
 #include "platform/headless.h"
 #include "show.h"
 
@@ -157,7 +157,7 @@ TEST_F(Texture, NoisePicturesKeepEveryBitDownTheMipmaps) {
         {640, 480, 0, 1024, 512}, {512, 1, 0, 512, 1}, {1, 512, 0, 1, 512},
         {130, 40, 64, 256, 64}, {40, 130, 64, 64, 256}, {130, 130, 64, 256, 256}};
     for (const auto& c : cases) {
-        image_set_max_texture_size_for_tests(c.limit);
+        display.texture_size_cap = c.limit;
         const int stride = (3 * c.w + 3) & ~3, texture_w = c.limit ? 64 : c.tw, texture_h = c.limit ? 64 : c.th;
         Bytes rows(static_cast<size_t>(stride) * c.h), picture, texels;
         for (size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
@@ -196,12 +196,13 @@ TEST_F(Texture, ViewsDrawTheSameWithoutTheLevelsTheyNeverSample) {
         texture_upload_some(name, levels, &done, SIZE_MAX);
         return name;
     };
-    auto frames = [&](Slide slide, int mode, const GLuint textures[2]) {
-        slide.textures[0] = textures[0], slide.textures[1] = textures[1];
+    auto frames = [&](const Slide& slide, int mode, const GLuint textures[2]) {
+        EyeTextures eyes = slide.eye_textures();
+        eyes.picture[0] = textures[0], eyes.picture[1] = textures[1];
         std::vector<uint8_t> both;
         for (float zoom : {1.0f, 1.75f}) {
             glClear(GL_COLOR_BUFFER_BIT);
-            draw_eye_views(slide, {mode, zoom, slide.texture_scale_x, slide.texture_scale_y, 0.02f, -0.01f});
+            draw_eye_views(eyes, {StereoMode(mode), zoom, slide.texture_scale_x, slide.texture_scale_y, 0.02f, -0.01f});
             const std::vector<uint8_t> frame = headless::read_frame_rgb();
             both.insert(both.end(), frame.begin(), frame.end());
         }
@@ -211,18 +212,17 @@ TEST_F(Texture, ViewsDrawTheSameWithoutTheLevelsTheyNeverSample) {
         SCOPED_TRACE("mode " + std::to_string(mode));
         std::vector<GLuint> spares;
         size_t budget = SIZE_MAX, again = SIZE_MAX;
-        std::unique_ptr<PreparedSlide> other = prepare_slide(slide_request(&list, 1, mode));
+        std::unique_ptr<Slide> other = prepare_slide(slide_request(&list, 1, StereoMode(mode)));
         other->upload_some(&budget);
         spares.assign(other->textures, other->textures + 2);
         other->textures[0] = other->textures[1] = 0;
         const std::vector<GLuint> reused = spares;
-        std::unique_ptr<PreparedSlide> prepared = prepare_slide(slide_request(&list, 2, mode));
+        std::unique_ptr<Slide> prepared = prepare_slide(slide_request(&list, 2, StereoMode(mode)));
         const int dropped = 11 - static_cast<int>(prepared->levels[0].level_offset.size());
         EXPECT_GE(dropped, mode == 0 || mode >= 4 ? 1 : 2);
         prepared->upload_some(&again, &spares);
         EXPECT_EQ(std::vector<GLuint>(prepared->textures, prepared->textures + 2), reused);
-        Slide slide{};
-        install_slide(&slide, prepared.get(), &list, 2);
+        const Slide& slide = *prepared;
         GLuint whole[2], coarser[2];
         for (int eye = 0; eye < 2; ++eye) {
             const SimpleBitmap& picture = eye ? slide.right_image : slide.left_image;
@@ -233,7 +233,6 @@ TEST_F(Texture, ViewsDrawTheSameWithoutTheLevelsTheyNeverSample) {
         EXPECT_TRUE(shown == frames(slide, mode, whole));
         EXPECT_FALSE(shown == frames(slide, mode, coarser));
         glDeleteTextures(2, whole), glDeleteTextures(2, coarser);
-        free_slide(&slide);
     }
     config_free(&list);
 }

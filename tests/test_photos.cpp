@@ -70,10 +70,8 @@ TEST_F(Show, PhotosGiveTheirViewsAtTheSizeTheScreenNeedsAndHostileOnesNothing) {
     for (const auto& c : cases) {
         write_file("config.txt", std::string("Left image: ") + c.l + "\nRight image: " + c.r + "\n");
         ConfigList list = config_load("config.txt", ':');
-        Slide s{};
-        load_slide(&s, &list, 1, c.stereo_mode);
-        EXPECT_EQ(view(s.left_image) + " | " + view(s.right_image) + (s.same_image ? " same" : ""), c.expected) << c.l;
-        free_slide(&s);
+        std::unique_ptr<Slide> s = load_slide(&list, 1, StereoMode(c.stereo_mode));
+        EXPECT_EQ(view(s->left_image) + " | " + view(s->right_image) + (s->same_image ? " same" : ""), c.expected) << c.l;
         config_free(&list);
     }
 }

@@ -1,5 +1,5 @@
 // Reports, fatal ends and the window's own messages.
-#include "report.h"
+#include "base/report.h"
 #include "show.h"
 
 #ifdef _WIN32
@@ -32,9 +32,9 @@ TEST_F(Report, QuestionsTakeOneWordEach) {
     for (int i = 0; i < 6; ++i) answers.push_back(report_inner("test", 5, REPORT_QUESTION, "Go?", 0));
     EXPECT_EQ(answers, (std::vector<int>{1, 0, 1, 0, 1, 0}));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Go? (Y/N) Go? (Y/N) Go? (Y/N) Go? (Y/N) Go? (Y/N) Go? (Y/N) ");
-    uint32_t depth = 0;
-    EXPECT_EQ(report_stack(&depth)[0].message, nullptr);
-    EXPECT_EQ(depth, 1u);
+    const DynArray& stack = report_state.records.array;
+    EXPECT_EQ(static_cast<const ReportRecord*>(stack.data)[0].message, nullptr);
+    EXPECT_EQ(stack.count, 1u);
 }
 
 // Every fatal end prints its tagged message, waits 2.5 s and ends with status 1.
@@ -62,24 +62,24 @@ TEST_F(Report, FatalReportsEndTheProcess) {
         {PLAT_CREATE_CHOOSE_FORMAT, "Can't Find A Suitable PixelFormat."}, {PLAT_CREATE_SET_FORMAT, "Can't Set The PixelFormat."},
         {PLAT_CREATE_CONTEXT, "Can't Create A GL Rendering Context."}, {PLAT_CREATE_MAKE_CURRENT, "Can't activate GLRC."}};
     for (auto [step, message] : steps)
-        EXPECT_EXIT((stdout_to_stderr(), headless::state().fail_step = step, gfx_open_window(0, 0, "t", nullptr)),
+        EXPECT_EXIT((stdout_to_stderr(), headless::state().fail_step = step, gfx_open_window("t", nullptr)),
                     testing::ExitedWithCode(1), std::string("\\[FATAL ERROR\\] ") + message) << message;
 }
 
 // The window's own messages: a close releases the context and restores the
 // display mode; the quit message ends the pump before any key snapshot.
 TEST_F(Show, CloseAndQuitEndThePump) {
-    ASSERT_EQ(gfx_open_window(0, 0, "t", nullptr), 1);
+    ASSERT_EQ(gfx_open_window("t", nullptr), 1);
     headless::state().close_window = true;
     EXPECT_EQ(gfx_pump_messages(), 1);
     EXPECT_EQ(headless::state().release_calls, 1);
     EXPECT_EQ(headless::state().mode_restores, 1);
     headless::reset();
-    ASSERT_EQ(gfx_open_window(0, 0, "t", nullptr), 1);
+    ASSERT_EQ(gfx_open_window("t", nullptr), 1);
     headless::state().keys[static_cast<uint8_t>('P')] = 0x80;
     headless::state().quit_message = true;
     EXPECT_EQ(gfx_pump_messages(), 1);
     EXPECT_FALSE(key_held('P'));
     gfx_window_proc(nullptr, PLAT_MSG_SIZE, 0, 0, 0);  // minimised: no height is 1
-    EXPECT_EQ(screen_height, 1);
+    EXPECT_EQ(display.screen_height, 1);
 }

@@ -1,9 +1,9 @@
 // Robustness of the platform layer and of drawing: keyboard layouts, UTF-8
 // captions, and interlacing beyond the texture limit.
-#include "image.h"
+#include "image/bitmap.h"
 #include "platform/keymap.h"
 #include "show.h"
-#include "text_encoding.h"
+#include "text/text_encoding.h"
 
 #include <algorithm>
 #include <cstring>
@@ -52,7 +52,7 @@ TEST(Utf8Captions, CharactersTakeTheirWindows1252Slots) {
 TEST_F(Show, InterlaceBeyondTheTextureLimit) {
     const int w = 1366, h = 768;
     screen(w, h);
-    image_set_max_texture_size_for_tests(256);
+    display.texture_size_cap = 256;
     stereo_interlace(0);  // the blocks' textures exist before the frame to check
     Bytes pattern;        // every pixel of its own colour
     for (int i = 0; i < w * h; ++i)

@@ -1,6 +1,6 @@
 // config.txt: reading, lookups, typed values, the documented defaults, and
 // the display settings with the window they choose.
-#include "display_settings.h"
+#include "config/display_settings.h"
 #include "show.h"
 
 namespace {
@@ -57,10 +57,11 @@ TEST(Settings, LookupsTypedValuesAndDocumentedDefaults) {
     const uint32_t before = l->count;
     config_ensure(l, "Swap stereo (Y/N)", "N");
     config_ensure(l, "swap STEREO (y/n)", "N");
-    int32_t mode = 0, swap = 0;
+    StereoMode mode{};
+    int32_t swap = 0;
     read_stereo_settings(l, &mode, &swap);  // every descriptive key is there already
     EXPECT_EQ(l->count, before + 1);
-    EXPECT_EQ(mode, 12);
+    EXPECT_EQ(static_cast<int>(mode), 12);
     EXPECT_EQ(swap, 1);
 }
 

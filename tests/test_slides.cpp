@@ -10,19 +10,17 @@ protected:
         screen(1920, 1080);
     }
     void TearDown() override {
-        free_slide(&slide);
         config_free(&list);
         Show::TearDown();
     }
     void load(const std::string& settings, int n) {
-        free_slide(&slide);
         config_free(&list);
         write_file("config.txt", settings);
         list = config_load("config.txt", ':');
-        load_slide(&slide, &list, n);
+        install_slide(&slide, &list, n, slide.stereo_offset_x, slide.stereo_offset_y);
     }
     ConfigList list = dynarray_create(sizeof(ConfigEntry));
-    Slide slide{};
+    Slide slide;
 };
 
 }  // namespace
@@ -50,9 +48,9 @@ TEST_F(Slides, CaptionMarker) {
         {"A$y=1e300", 1080, "A", 1000000000},        {"A$y=1e999", 0, "A", 0},  // infinity times 0
     };
     for (const auto& c : cases) {
-        screen_height = c.height;
+        display.screen_height = c.height;
         load(std::string("Caption: ") + c.caption + "\n", 1);
-        EXPECT_STREQ(slide.caption.text, c.text);
+        EXPECT_EQ(slide.caption.text, c.text);
         EXPECT_EQ(slide.caption.top_y, c.top) << c.caption;
     }
 }

@@ -1,7 +1,7 @@
 // A folder without a slide list: its stereo pictures become the slides.
 #pragma once
 
-#include "settings.h"
+#include "config/settings.h"
 
 #include <string>
 #include <vector>

@@ -1,15 +1,17 @@
 // The whole life of the slideshow: start-up, the frame loop, the exit.
 #include "app/parallaxon.h"
 
-#include "app/eye_views.h"
 #include "app/folder_show.h"
 #include "app/loader.h"
-#include "bitmapfonts.h"
-#include "display_settings.h"
-#include "gfx_opengl.h"
-#include "gl.h"
-#include "rand15.h"
-#include "report.h"
+#include "app/slides.h"
+#include "base/rand15.h"
+#include "base/report.h"
+#include "config/display_settings.h"
+#include "display/display.h"
+#include "render/gl.h"
+#include "render/interlace.h"
+#include "render/screenshot.h"
+#include "text/bitmapfonts.h"
 
 #include <cmath>
 #include <cstdint>
@@ -29,15 +31,17 @@ constexpr size_t UPLOAD_BYTES_PER_FRAME = size_t(3) << 19;
 
 struct SlideShow {
     ConfigList settings;
-    int32_t stereo_mode = 0, swap_stereo = 0;
+    StereoMode stereo_mode = StereoMode::none;
+    int32_t swap_stereo = 0;
     int slides_left = 0;          // 0 or less: no limit
     int randomise = 0;            // 0: file order
     double slide_duration = 0, pause_before_zoom = 0;
     double n_over_32768 = 0, inverse_zoom_time = 0;
     int number = 1;
-    Slide slide{};
+    std::unique_ptr<Slide> slide;  // on the screen
     float scale_x = 0, scale_y = 0, offset_x = 0, offset_y = 0;
     int paused = 0;
+    bool ended = false;  // by "Slides to show": the process ends without saving
     double clock = 0, last_reading = 0;
     // Read-ahead: the slide the timed advance goes to next, drawn in advance
     // in random order (the generator's state before that draw is kept, so the
@@ -47,11 +51,19 @@ struct SlideShow {
     uint32_t random_before_next = 0;
 };
 
-void take_working_values(SlideShow& show) {
-    show.scale_x = show.slide.texture_scale_x;
-    show.scale_y = show.slide.texture_scale_y;
-    show.offset_x = show.slide.stereo_offset_x;
-    show.offset_y = show.slide.stereo_offset_y;
+// The one way from a slide number to the screen: the slide prepared ahead,
+// or else prepared now; installed with the working offset carried over, which
+// a slide without an offset of its own keeps.
+void show_slide(SlideShow& show, std::unique_ptr<Slide> coming, int m) {
+    if (!coming) coming = load_slide(&show.settings, m, show.stereo_mode);
+    install_slide(coming.get(), &show.settings, m, show.offset_x, show.offset_y);
+    show.number = m;
+    show.slide = std::move(coming);
+    show.scale_x = show.slide->texture_scale_x;
+    show.scale_y = show.slide->texture_scale_y;
+    show.offset_x = show.slide->stereo_offset_x;
+    show.offset_y = show.slide->stereo_offset_y;
+    show.clock = 0;
 }
 
 bool slide_exists(const SlideShow& show, int m) {
@@ -75,26 +87,12 @@ void plan_ahead(SlideShow& show) {
     for (int m : wanted) show.loader.want(slide_request(&show.settings, m, show.stereo_mode));
 }
 
-// The record keeps the working values, so that a slide without an offset of
-// its own inherits the one just edited; the slide leaving the screen stays
-// ready in case it is wanted again.
+// The slide leaving the screen stays ready in case it is wanted again.
 void change_slide(SlideShow& show, int m) {
-    show.slide.texture_scale_x = show.scale_x;
-    show.slide.texture_scale_y = show.scale_y;
-    show.slide.stereo_offset_x = show.offset_x;
-    show.slide.stereo_offset_y = show.offset_y;
-    std::unique_ptr<PreparedSlide> leaving = uninstall_slide(&show.slide, show.number);
-    std::unique_ptr<PreparedSlide> coming = m == show.number ? std::move(leaving) : show.loader.take(m);
-    if (!coming) {
-        coming = prepare_slide(slide_request(&show.settings, m, show.stereo_mode));
-        size_t budget = SIZE_MAX;
-        coming->upload_some(&budget);
-    }
+    std::unique_ptr<Slide> leaving = std::move(show.slide);
+    std::unique_ptr<Slide> coming = m == show.number ? std::move(leaving) : show.loader.take(m);
     if (leaving) show.loader.keep(std::move(leaving));
-    show.number = m;
-    install_slide(&show.slide, coming.get(), &show.settings, m);
-    take_working_values(show);
-    show.clock = 0;
+    show_slide(show, std::move(coming), m);
 }
 
 // The arrows never draw at random: the draw made in advance is made again
@@ -106,7 +104,10 @@ void step_to(SlideShow& show, int m) {
 }
 
 void timed_advance(SlideShow& show) {
-    if (show.slides_left > 0 && --show.slides_left == 0) std::exit(0);
+    if (show.slides_left > 0 && --show.slides_left == 0) {
+        show.ended = true;
+        return;
+    }
     change_slide(show, show.next_number);
     plan_ahead(show);
 }
@@ -114,7 +115,7 @@ void timed_advance(SlideShow& show) {
 void run_frame_steps(SlideShow& show) {
     if (key_newly_pressed('P')) show.paused ^= 1;
 
-    edit_stereo_offset(&show.settings, show.number, show.slide.left_image, &show.offset_x, &show.offset_y);
+    edit_stereo_offset(&show.settings, show.number, show.slide->left_image, &show.offset_x, &show.offset_y);
 
     if (!show.paused) show.clock += get_seconds() - show.last_reading;
     show.last_reading = get_seconds();
@@ -122,12 +123,13 @@ void run_frame_steps(SlideShow& show) {
     if (key_newly_pressed(VK_KEY_LEFT) && show.number > 1) step_to(show, show.number - 1);
     if (key_newly_pressed(VK_KEY_RIGHT) && slide_exists(show, show.number + 1)) step_to(show, show.number + 1);
     if (show.clock >= show.slide_duration) timed_advance(show);
+    if (show.ended) return;
 
     const double zoom = zoom_factor(show.clock, show.pause_before_zoom, show.inverse_zoom_time);
-    draw_eye_views(show.slide, {show.stereo_mode, static_cast<float>(zoom), show.scale_x, show.scale_y,
-                                show.offset_x, show.offset_y});
-    if (show.stereo_mode == 3) stereo_interlace(show.swap_stereo);
-    draw_caption(show.slide.caption);
+    draw_eye_views(show.slide->eye_textures(), {show.stereo_mode, static_cast<float>(zoom), show.scale_x,
+                                                show.scale_y, show.offset_x, show.offset_y});
+    if (stereo_mode_row(show.stereo_mode).compositor == Compositor::interlace_rows) stereo_interlace(show.swap_stereo);
+    draw_caption(show.slide->caption);
     if (key_held(VK_KEY_CONTROL) && key_newly_pressed('S')) gfx_screenshot("3dimage");
     show.loader.upload_some(UPLOAD_BYTES_PER_FRAME);
 }
@@ -147,7 +149,7 @@ int pick_random_slide(int n_count, double n_over_32768) {
 double zoom_factor(double slide_clock, double pause_before_zoom, double inverse_zoom_time) {
     double u = (slide_clock - pause_before_zoom) * inverse_zoom_time;
     if (u < 0) u = 0;
-    return std::pow(1.75, (1 - std::cos(3.141592653589793 * u)) * 0.5);
+    return std::pow(PICTURE_MAX_ZOOM, (1 - std::cos(3.141592653589793 * u)) * 0.5);
 }
 
 namespace {
@@ -163,7 +165,7 @@ int run_show(const char* /*command_line*/, void* instance) {
     const double slide_time = config_get_real(&show.settings, "Slide time");
     show.pause_before_zoom = config_get_real(&show.settings, "Slide pause before zoom");
 
-    if (!gfx_open_window(screen_width, screen_height, WINDOW_TITLE, instance)) {
+    if (!gfx_open_window(WINDOW_TITLE, instance)) {
         config_free(&show.settings);  // nothing is written
         return 0;
     }
@@ -171,20 +173,15 @@ int run_show(const char* /*command_line*/, void* instance) {
     rand15_seed(plat_seed_clock());
     show.n_over_32768 = show.randomise / 32768.0;
     show.number = show.randomise != 0 ? pick_random_slide(show.randomise, show.n_over_32768) : 1;
-    std::unique_ptr<PreparedSlide> first = prepare_slide(slide_request(&show.settings, show.number, show.stereo_mode));
-    size_t everything = SIZE_MAX;
-    first->upload_some(&everything);
-    install_slide(&show.slide, first.get(), &show.settings, show.number);
-    take_working_values(show);
+    show_slide(show, nullptr, show.number);
     plan_ahead(show);
     // Before the first frame: the next slide ready, and room for the one
     // after, so that the frames of the first slides neither share the
     // machine with its decoding nor make new textures.
-    if (std::unique_ptr<PreparedSlide> next = show.loader.take(show.next_number)) show.loader.keep(std::move(next));
-    show.loader.make_spares_like(*first);
-    first.reset();
+    if (std::unique_ptr<Slide> next = show.loader.take(show.next_number)) show.loader.keep(std::move(next));
+    show.loader.make_spares_like(*show.slide);
     show.last_reading = get_seconds();
-    if (screen_width == 0)
+    if (display.screen_width == 0)
         report_inner("parallaxon", 75, REPORT_FATAL,
                      "GRAPHICS() macro not called at LOOP start, or no resolution specified", 0);
     show.slide_duration = std::fmax(show.pause_before_zoom + 0.000001, slide_time);
@@ -198,6 +195,10 @@ int run_show(const char* /*command_line*/, void* instance) {
     bool first_frame = true;
     for (;;) {
         run_frame_steps(show);
+        if (show.ended) {
+            config_free(&show.settings);  // nothing is written
+            return 0;
+        }
 
         glFinish();
         plat_swap_buffers();
@@ -211,7 +212,6 @@ int run_show(const char* /*command_line*/, void* instance) {
     }
     config_save(&show.settings, "config.txt", ':');
     config_free(&show.settings);
-    free_slide(&show.slide);
     return 0;
 }
 

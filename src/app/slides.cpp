@@ -1,34 +1,19 @@
-// Slides: the n-th "Left image", "Right image", "Stereo offset" and "Caption"
-// entries of the settings form slide n.
-#include "app/parallaxon.h"
+// Slides: prepared, uploaded, installed, and the stereo offset edited on the screen.
+#include "app/slides.h"
 
-#include "app/eye_views.h"
-#include "app/loader.h"
+#include "display/display.h"
+#include "platform/platform.h"
+#include "render/anaglyph.h"
 
-#include "anaglyph.h"
-#include "gfx_opengl.h"
-#include "image/picture.h"
-#include "text_encoding.h"
-
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <new>
-#include <string>
-#include <vector>
-
-#include <sys/stat.h>
 
 namespace {
 
-char* copy_text(const char* text) {
-    size_t length = std::strlen(text);
-    char* copy = static_cast<char*>(std::malloc(length + 1));
-    if (!copy) throw std::bad_alloc();
-    std::memcpy(copy, text, length + 1);
-    return copy;
-}
+std::atomic<size_t> slide_count{0};
 
 // Larger slide files are not read: no picture a texture can show needs them.
 const uint64_t MAX_SLIDE_FILE_BYTES = (uint64_t(1) << 31) - 1;
@@ -37,13 +22,12 @@ const uint64_t MAX_SLIDE_FILE_BYTES = (uint64_t(1) << 31) - 1;
 // or not a regular file (a folder, or a FIFO that would block the show).
 std::vector<uint8_t> read_file_bytes(const char* path) {
     std::vector<uint8_t> bytes;
-    struct stat info;
-    if (!path || stat(path, &info) != 0 || (info.st_mode & S_IFMT) != S_IFREG) return bytes;
-    if (info.st_size <= 0 || static_cast<uint64_t>(info.st_size) > MAX_SLIDE_FILE_BYTES) return bytes;
+    const int64_t size = path ? plat_regular_file_size(path) : -1;
+    if (size <= 0 || static_cast<uint64_t>(size) > MAX_SLIDE_FILE_BYTES) return bytes;
     FILE* file = std::fopen(path, "rb");
     if (!file) return bytes;
     try {
-        bytes.resize(static_cast<size_t>(info.st_size));
+        bytes.resize(static_cast<size_t>(size));
         bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
     } catch (const std::bad_alloc&) {
         bytes = std::vector<uint8_t>();
@@ -57,13 +41,10 @@ EyePictures decode_file(const char* path, const PictureTarget& target, bool both
     return pictures_from_file(bytes.empty() ? nullptr : bytes.data(), bytes.size(), path, target, both_eyes);
 }
 
-// Each eye's view as the stereo mode lays it out: one eye per screen in modes
-// 4 and 5, the whole window (squeezed into half of it) otherwise.
-PictureTarget picture_target(int32_t stereo_mode) {
-    PictureTarget target{screen_width, screen_height, texture_size_limit()};
-    if (stereo_mode == 4) target.view_w /= 2;
-    if (stereo_mode == 5) target.view_h /= 2;
-    return target;
+// Each eye's view as the stereo mode lays it out (before any squeeze).
+PictureTarget picture_target(StereoMode stereo_mode) {
+    const EyeView view = eye_view(stereo_mode_row(stereo_mode), 0, display.screen_width, display.screen_height);
+    return {view.layout_w, view.layout_h, texture_size_limit()};
 }
 
 const char* entry_value(const ConfigList* list, const char* key, int n) {
@@ -92,9 +73,10 @@ float texture_scale(int32_t picture, int32_t texture) {
 // The positive and negative halves of an eye's anaglyph projection, from its
 // staged picture, which the coloured modes then no longer draw. Without the
 // memory for them the eye stays black, as an unreadable picture does.
-void stage_anaglyph(const float matrix[3][3], PreparedSlide* slide, int eye) {
+void stage_anaglyph(const float matrix[3][3], Slide* slide, int eye) {
     TextureLevels& picture = slide->levels[eye];
-    if (!slide->images[eye].pixels || picture.level_offset.empty()) return;
+    const SimpleBitmap& image = eye == 0 ? slide->left_image : slide->right_image;
+    if (!image.pixels || picture.level_offset.empty()) return;
     TextureLevels& positive = slide->levels[2 + 2 * eye];
     TextureLevels& negative = slide->levels[3 + 2 * eye];
     positive = texture_levels(3, picture.width, picture.height);
@@ -116,15 +98,76 @@ void stage_anaglyph(const float matrix[3][3], PreparedSlide* slide, int eye) {
 
 }  // namespace
 
-const char* find_text_nocase(const char* text, const char* pattern) {
-    std::string haystack = text, needle = pattern;
-    for (char& c : haystack) c = fold_ascii(c);
-    for (char& c : needle) c = fold_ascii(c);
-    size_t at = haystack.find(needle);
-    return at == std::string::npos ? nullptr : text + at;
+size_t slides_in_memory() { return slide_count; }
+
+Slide::Slide() { ++slide_count; }
+
+Slide::~Slide() {
+    --slide_count;
+    bitmap_free(&left_image);
+    bitmap_free(&right_image);
+    // Textures exist only on the frame loop's thread, and die with the window.
+    for (GLuint& texture : textures)
+        if (texture && !display.quit_requested) glDeleteTextures(1, &texture);
 }
 
-SlideRequest slide_request(const ConfigList* list, int n, int32_t stereo_mode) {
+EyeTextures Slide::eye_textures() const {
+    return {{left_image.width, right_image.width},
+            {left_image.height, right_image.height},
+            {textures[0], textures[1]},
+            {{textures[2], textures[3]}, {textures[4], textures[5]}},
+            same_image != 0};
+}
+
+namespace {
+
+// A spare that fits texture i, taken from the list. When none does, the
+// spares that fit none of the slide's textures still to come are freed, so
+// that the new storage does not come on top of theirs.
+GLuint take_spare(const Slide& slide, int i, std::vector<GLuint>* spares) {
+    auto fits = [&](GLuint spare, int j) { return !slide.textures[j] && texture_fits(spare, slide.levels[j]); };
+    auto spare = std::find_if(spares->begin(), spares->end(), [&](GLuint s) { return fits(s, i); });
+    if (spare != spares->end()) {
+        const GLuint name = *spare;
+        spares->erase(spare);
+        return name;
+    }
+    auto useless = std::stable_partition(spares->begin(), spares->end(), [&](GLuint s) {
+        for (int j = i + 1; j < Slide::TEXTURES; ++j)
+            if (fits(s, j)) return true;
+        return false;
+    });
+    if (useless != spares->end()) glDeleteTextures(static_cast<GLsizei>(spares->end() - useless), &*useless);
+    spares->erase(useless, spares->end());
+    return 0;
+}
+
+}  // namespace
+
+bool Slide::upload_some(size_t* budget, std::vector<GLuint>* spares) {
+    const bool limited = *budget != SIZE_MAX;
+    for (int i = 0; i < TEXTURES; ++i) {
+        // Every eye has a texture, pictureless or not; anaglyph halves only where there are some.
+        if (!textures[i] && (i < 2 || !levels[i].level_offset.empty())) {
+            if (*budget == 0) return false;
+            if (spares) textures[i] = take_spare(*this, i, spares);
+            if (!textures[i]) {
+                textures[i] = texture_create(levels[i]);
+                if (limited) *budget = 0;
+            }
+        }
+        if (!textures[i] || uploaded[i] >= levels[i].texels.size()) continue;
+        if (*budget == 0) return false;
+        const size_t before = uploaded[i];
+        const bool complete = texture_upload_some(textures[i], levels[i], &uploaded[i], *budget);
+        *budget -= std::min(*budget, uploaded[i] - before);
+        if (!complete) return false;
+    }
+    for (TextureLevels& l : levels) l.texels = {};  // the texels live on in the textures
+    return true;
+}
+
+SlideRequest slide_request(const ConfigList* list, int n, StereoMode stereo_mode) {
     SlideRequest request;
     request.number = n;
     const char* left_path = entry_value(list, "Left image", n);
@@ -138,135 +181,96 @@ SlideRequest slide_request(const ConfigList* list, int n, int32_t stereo_mode) {
     return request;
 }
 
-std::unique_ptr<PreparedSlide> prepare_slide(const SlideRequest& request) {
-    auto slide = std::make_unique<PreparedSlide>();
+std::unique_ptr<Slide> prepare_slide(const SlideRequest& request) {
+    auto slide = std::make_unique<Slide>();
     slide->number = request.number;
     slide->same_image = request.same_image;
     const char* left_path = request.has_left ? request.left.c_str() : nullptr;
     EyePictures pictures = decode_file(left_path, request.target, slide->same_image != 0);
-    slide->images[0] = pictures.left;
+    slide->left_image = pictures.left;
     if (slide->same_image) {
-        slide->images[1] = pictures.right;
+        slide->right_image = pictures.right;
         // A stereo file's views are whole pictures, not halves of one.
         if (pictures.views) slide->same_image = 0;
     } else {
-        slide->images[1] = decode_file(request.has_right ? request.right.c_str() : nullptr, request.target, false).left;
+        slide->right_image =
+            decode_file(request.has_right ? request.right.c_str() : nullptr, request.target, false).left;
     }
     slide->has_parallax = pictures.has_parallax && std::isfinite(pictures.parallax_offset_x);
     slide->parallax_offset_x = pictures.parallax_offset_x;
+    const SimpleBitmap* images[2] = {&slide->left_image, &slide->right_image};
     // What each eye's texture spans: the left picture's share of the texture size both report.
-    const TextureLevels shapes[2] = {texture_shape(slide->images[0], request.target.max_side),
-                                     texture_shape(slide->images[1], request.target.max_side)};
-    const float span_x = texture_scale(slide->images[0].width, shapes[1].reported_width) * (slide->same_image ? 0.5f : 1);
-    const float span_y = texture_scale(slide->images[0].height, shapes[1].reported_height);
-    const AnaglyphMatrices* matrices = anaglyph_matrices(request.stereo_mode);
+    const TextureLevels shapes[2] = {texture_shape(*images[0], request.target.max_side),
+                                     texture_shape(*images[1], request.target.max_side)};
+    const float span_x = texture_scale(images[0]->width, shapes[1].reported_width) * (slide->same_image ? 0.5f : 1);
+    const float span_y = texture_scale(images[0]->height, shapes[1].reported_height);
+    const AnaglyphMatrices* matrices = stereo_mode_row(request.stereo_mode).anaglyph;
     for (int eye = 0; eye < 2; ++eye) {
         const int unseen = eye_levels_unseen(request.stereo_mode, request.target.view_w, request.target.view_h,
-                                             slide->images[eye].width, slide->images[eye].height,
+                                             images[eye]->width, images[eye]->height,
                                              span_x * shapes[eye].width, span_y * shapes[eye].height);
         // The anaglyph halves are made from level 0 and lose their levels after.
-        slide->levels[eye] = texture_stage(slide->images[eye], request.target.max_side, matrices ? 0 : unseen);
+        slide->levels[eye] = texture_stage(*images[eye], request.target.max_side, matrices ? 0 : unseen);
         if (!matrices) continue;
         stage_anaglyph(eye == 0 ? matrices->left : matrices->right, slide.get(), eye);
         for (int sign = 0; sign < 2; ++sign) texture_drop_levels(&slide->levels[2 + 2 * eye + sign], unseen);
     }
+    // Both eyes report the same size, so the right eye's texture gives it.
+    slide->texture_width = slide->levels[1].reported_width;
+    slide->texture_height = slide->levels[1].reported_height;
+    slide->texture_scale_x = texture_scale(slide->left_image.width, slide->texture_width);
+    slide->texture_scale_y = texture_scale(slide->left_image.height, slide->texture_height);
     return slide;
 }
 
-void install_slide(Slide* slide, PreparedSlide* prepared, const ConfigList* list, int n) {
-    slide->same_image = prepared->same_image;
-    slide->left_image = prepared->images[0];
-    slide->right_image = prepared->images[1];
-    prepared->images[0] = prepared->images[1] = SimpleBitmap{};
-    for (int eye = 0; eye < 2; ++eye) {
-        slide->textures[eye] = prepared->textures[eye];
-        prepared->textures[eye] = 0;
-        for (int sign = 0; sign < 2; ++sign) {
-            slide->anaglyph_textures[eye][sign] = prepared->textures[2 + 2 * eye + sign];
-            prepared->textures[2 + 2 * eye + sign] = 0;
-        }
-        // Both eyes write the size, so the right eye's texture gives it.
-        slide->texture_width = prepared->levels[eye].reported_width;
-        slide->texture_height = prepared->levels[eye].reported_height;
-    }
-    slide->texture_scale_x = texture_scale(slide->left_image.width, slide->texture_width);
-    slide->texture_scale_y = texture_scale(slide->left_image.height, slide->texture_height);
-
-    // A slide without its own offset keeps the one the record already holds,
-    // unless the camera says where the subject meets the screen.
+void install_slide(Slide* slide, const ConfigList* list, int n, float carried_offset_x, float carried_offset_y) {
+    slide->stereo_offset_x = carried_offset_x;
+    slide->stereo_offset_y = carried_offset_y;
     if (const char* offset = entry_value(list, "Stereo offset", n))
         scan_offset(offset, &slide->stereo_offset_x, &slide->stereo_offset_y);
-    else if (prepared->has_parallax)
-        slide->stereo_offset_x = prepared->parallax_offset_x;
-    slide->has_parallax = prepared->has_parallax;
-    slide->parallax_offset_x = prepared->parallax_offset_x;
-    const char* caption = entry_value(list, "Caption", n);
-    Caption& c = slide->caption;
-    // A caption saved as UTF-8 is shown in the font's Windows-1252 slots.
-    const std::string text =
-        caption ? cp1252_from_utf8(reinterpret_cast<const uint8_t*>(caption), std::strlen(caption)) : std::string();
-    c.text = copy_text(text.c_str());
-    c.first_time = 0;
-    c.last_time = 0;
-    c.left_x = screen_width / 8;
-    c.right_x = (screen_width * 7) / 8;
-    c.size = 0.03f;
-    c.top_y = 0;
-    if (char* marker = const_cast<char*>(find_text_nocase(c.text, "$y="))) {
-        double top = parse_real(marker + 3) * screen_height;
-        // Positions off any sensible screen are clamped rather than overflowing.
-        top = std::isnan(top) ? 0 : std::fmin(std::fmax(top, -1e9), 1e9);
-        c.top_y = static_cast<int32_t>(top);
-        *marker = 0;
-    }
+    else if (slide->has_parallax)
+        slide->stereo_offset_x = slide->parallax_offset_x;
+    slide->caption = caption_from_entry(entry_value(list, "Caption", n), display.screen_width, display.screen_height);
 }
 
-std::unique_ptr<PreparedSlide> uninstall_slide(Slide* slide, int n) {
-    auto prepared = std::make_unique<PreparedSlide>();
-    prepared->number = n;
-    prepared->same_image = slide->same_image;
-    prepared->has_parallax = slide->has_parallax;
-    prepared->parallax_offset_x = slide->parallax_offset_x;
-    prepared->images[0] = slide->left_image;
-    prepared->images[1] = slide->right_image;
-    slide->left_image = slide->right_image = SimpleBitmap{};
-    for (int eye = 0; eye < 2; ++eye) {
-        prepared->textures[eye] = slide->textures[eye];
-        slide->textures[eye] = 0;
-        for (int sign = 0; sign < 2; ++sign) {
-            prepared->textures[2 + 2 * eye + sign] = slide->anaglyph_textures[eye][sign];
-            slide->anaglyph_textures[eye][sign] = 0;
-        }
-        prepared->levels[eye].reported_width = slide->texture_width;
-        prepared->levels[eye].reported_height = slide->texture_height;
-    }
-    std::free(slide->caption.text);
-    slide->caption.text = nullptr;
-    return prepared;
-}
-
-void load_slide(Slide* slide, const ConfigList* list, int n, int32_t stereo_mode) {
-    std::unique_ptr<PreparedSlide> prepared = prepare_slide(slide_request(list, n, stereo_mode));
+std::unique_ptr<Slide> load_slide(const ConfigList* list, int n, StereoMode stereo_mode) {
+    std::unique_ptr<Slide> slide = prepare_slide(slide_request(list, n, stereo_mode));
     size_t budget = SIZE_MAX;
-    prepared->upload_some(&budget);
-    install_slide(slide, prepared.get(), list, n);
+    slide->upload_some(&budget);
+    return slide;
 }
 
-void free_slide(Slide* slide) {
-    SimpleBitmap* images[2] = {&slide->left_image, &slide->right_image};
-    for (int eye = 0; eye < 2; ++eye) {
-        std::free(images[eye]->pixels);
-        images[eye]->pixels = nullptr;
-        std::free(images[eye]->palette);
-        images[eye]->palette = nullptr;
-        // Once the window is closed its context and textures are gone with it.
-        if (!quit_requested) glDeleteTextures(1, &slide->textures[eye]);
-        slide->textures[eye] = 0;
-        for (GLuint& texture : slide->anaglyph_textures[eye]) {
-            if (!quit_requested && texture) glDeleteTextures(1, &texture);
-            texture = 0;
-        }
+void edit_stereo_offset(ConfigList* list, int slide_number, const SimpleBitmap& left_image, float* offset_x,
+                        float* offset_y) {
+    if (!key_held(VK_KEY_SHIFT)) return;
+    PlatRect rect = plat_get_window_rect();
+    int32_t centre_x = static_cast<int32_t>((static_cast<int64_t>(rect.left) + rect.right) / 2);
+    int32_t centre_y = static_cast<int32_t>((static_cast<int64_t>(rect.top) + rect.bottom) / 2);
+    if (key_newly_pressed(VK_KEY_SHIFT)) plat_set_cursor_pos(centre_x, centre_y);
+
+    rect = plat_get_window_rect();
+    centre_x = static_cast<int32_t>((static_cast<int64_t>(rect.left) + rect.right) / 2);
+    centre_y = static_cast<int32_t>((static_cast<int64_t>(rect.top) + rect.bottom) / 2);
+    int32_t px = 0, py = 0;
+    plat_get_cursor_pos(&px, &py);
+    plat_set_cursor_pos(centre_x, centre_y);
+
+    // An empty left image has no pixel size to measure the movement in.
+    const double image_w = static_cast<uint32_t>(left_image.width);
+    const double image_h = static_cast<uint32_t>(left_image.height);
+    float x = *offset_x, y = *offset_y;
+    if (key_held(VK_KEY_CONTROL)) {
+        if (image_h > 0) y = static_cast<float>(y + (static_cast<double>(py) - centre_y) / image_h);
+    } else {
+        if (image_w > 0) x = static_cast<float>(x + (static_cast<double>(px) - centre_x) / image_w);
     }
-    std::free(slide->caption.text);
-    slide->caption.text = nullptr;
+    if (std::isfinite(x)) *offset_x = x;
+    if (std::isfinite(y)) *offset_y = y;
+
+    char text[64];
+    std::snprintf(text, sizeof(text), "%g,%g", *offset_x, *offset_y);
+    if (ConfigEntry* entry = find_nth_entry(list, "Stereo offset", slide_number))
+        config_set_value(entry, text);
+    else
+        config_add(list, "Stereo offset", text);
 }

@@ -1,5 +1,7 @@
 // BMP decoding: the bytes of a whole file into a SimpleBitmap.
-#include "image.h"
+#include "image/bitmap.h"
+
+#include "base/bits.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -15,13 +17,6 @@ constexpr uint32_t COMPRESSION_RLE8 = 1;
 constexpr uint32_t COMPRESSION_BITFIELDS = 3;
 // A few bytes of RLE8 can describe any area; larger pictures than this are refused.
 constexpr uint64_t RLE8_MAX_PIXELS = uint64_t(1) << 26;
-
-uint16_t read_u16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
-uint32_t read_u32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
 
 // The 40-byte header and its successors (V2, V3, V4, V5) share the first 40 bytes.
 bool known_info_header(uint32_t size) {
@@ -187,4 +182,23 @@ void bitmap_free(SimpleBitmap* bitmap) {
     std::free(bitmap->pixels);
     std::free(bitmap->palette);
     *bitmap = SimpleBitmap{};
+}
+
+uint32_t bmp_row_bytes(int32_t width) { return (static_cast<uint32_t>(width) * 3 + 3) & ~3u; }
+
+void bmp_write_header(int32_t width, int32_t height, uint8_t header[BMP_HEADER_SIZE]) {
+    const uint32_t image_size = bmp_row_bytes(width) * static_cast<uint32_t>(height);
+    std::memset(header, 0, BMP_HEADER_SIZE);
+    header[0] = 0x42;
+    header[1] = 0x4D;
+    put_le32(header + 2, BMP_HEADER_SIZE + image_size);
+    put_le32(header + 10, BMP_HEADER_SIZE);
+    put_le32(header + 14, 40);
+    put_le32(header + 18, static_cast<uint32_t>(width));
+    put_le32(header + 22, static_cast<uint32_t>(height));
+    put_le16(header + 26, 1);
+    put_le16(header + 28, 24);
+    put_le32(header + 34, image_size);
+    put_le32(header + 38, 2834);
+    put_le32(header + 42, 2834);
 }

@@ -2,7 +2,7 @@
 // all take bytes and a length and never read outside them.
 #pragma once
 
-#include "image.h"
+#include "image/bitmap.h"
 
 #include <cstddef>
 #include <cstdint>

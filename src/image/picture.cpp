@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr double FINAL_ZOOM = 1.75;
-
 enum class Format { none, bmp, jpeg, png };
 
 Format format_of(const uint8_t* data, size_t length) {
@@ -39,7 +37,7 @@ bool stereo_name(const char* name) {
 // the final zoom.
 double least_scale(const PictureTarget& target, double shown_w, double shown_h) {
     if (target.view_w <= 0 || target.view_h <= 0 || shown_w < 1 || shown_h < 1) return 1;
-    return FINAL_ZOOM * std::max(target.view_w / shown_w, target.view_h / shown_h);
+    return PICTURE_MAX_ZOOM * std::max(target.view_w / shown_w, target.view_h / shown_h);
 }
 
 // A JPEG decoded for views that are parts x_parts by y_parts of it (each

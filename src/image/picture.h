@@ -2,13 +2,16 @@
 // told apart by their content, MPO frames and JPS/PNS halves split into views.
 #pragma once
 
-#include "image.h"
+#include "image/bitmap.h"
 
 #include <cstddef>
 #include <cstdint>
 
+// The zoom a slide ends at: no picture is ever shown larger than this.
+constexpr double PICTURE_MAX_ZOOM = 1.75;
+
 // Where a picture will be shown: each eye's view of view_w x view_h screen
-// pixels, enlarged up to 1.75 times by the zoom, in textures of at most
+// pixels, enlarged up to PICTURE_MAX_ZOOM times by the zoom, in textures of at most
 // max_side texels a side. JPEGs are decoded no larger than that needs; zero
 // sizes mean full size.
 struct PictureTarget {

@@ -9,6 +9,5 @@ int main(int argc, char** argv) {
         if (i > 1) command_line += ' ';
         command_line += argv[i];
     }
-    app_main(command_line.c_str(), nullptr);
-    return 0;
+    return app_main(command_line.c_str(), nullptr);
 }

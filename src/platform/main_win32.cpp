@@ -1,6 +1,6 @@
 // The program's entry on Windows: a GUI program without a console.
 #include "app/parallaxon.h"
-#include "report.h"
+#include "base/report.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -10,7 +10,6 @@
 void win32_report_handler(ReportRecord* record);  // platform_win32.cpp
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int) {
-    report_handler = win32_report_handler;
-    app_main(command_line, instance);
-    return 0;
+    report_state.report_handler = win32_report_handler;
+    return app_main(command_line, instance);
 }

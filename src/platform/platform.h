@@ -30,6 +30,9 @@ enum PlatMessage {
     PLAT_MSG_DESTROY,       // WM_DESTROY
     PLAT_MSG_SYSKEYDOWN,    // WM_SYSKEYDOWN (swallowed)
 };
+// The up-call: the window procedure above the seam, which the backends call
+// for each of the messages above (as Windows calls a WndProc).
+int32_t gfx_window_proc(void* window, uint32_t message, uint32_t wparam, int32_t width, int32_t height);
 
 // Window and GL context. Creates a borderless, visible, topmost-capable
 // window at (x, y) of w x h desktop pixels with a double-buffered RGBA
@@ -76,12 +79,22 @@ uint32_t plat_seed_clock();
 void plat_sleep(uint32_t milliseconds);                     // Sleep
 uint32_t plat_thread_id();                                  // GetCurrentThreadId
 bool plat_delete_file(const char* path);                    // DeleteFileA
+bool plat_path_exists(const char* path);                    // GetFileAttributesA != INVALID_FILE_ATTRIBUTES
+// GetFileAttributesExA: the size of a regular file; -1 for anything else (no
+// file, a folder, a device or a pipe that would block a reader).
+int64_t plat_regular_file_size(const char* path);
 bool plat_replace_file(const char* from, const char* to);   // MoveFileExA(MOVEFILE_REPLACE_EXISTING)
 // Runs the program argv[0], a bare name found in the PATH's absolute folders
 // only (never the current folder), without a shell: each argument reaches it
 // as it is. Waits for it; returns its exit status, or -1 when it is not found
 // or cannot be started.
 int plat_run_program(const char* const argv[]);  // CreateProcess, WaitForSingleObject, GetExitCodeProcess
+// The names ImageMagick's converter goes by, tried in turn: "magick", and
+// elsewhere than on Windows (whose convert.exe converts file systems)
+// ImageMagick 6's "convert". Ends with a null.
+const char* const* plat_image_converters();
+// Whether text files written here end their lines with CR LF (Windows).
+bool plat_text_lines_end_crlf();
 
 // The calling thread gives way to the others: for work in the background
 // that must not slow the frames (nor a software renderer's threads).

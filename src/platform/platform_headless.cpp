@@ -1,16 +1,13 @@
 // The headless backend: a scripted desktop for tests, GL offscreen.
 #include "platform/headless.h"
 #include "platform/headless_gl.h"
-#ifndef _WIN32
-#include "platform/run_program_posix.h"
-#endif
+#include "platform/posix.h"
 
-#include "bitmapfonts.h"
-#include "gfx_opengl.h"
-#include "image.h"
-#include "rand15.h"
-#include "report.h"
-#include "gl.h"
+#include "base/rand15.h"
+#include "base/report.h"
+#include "display/display.h"
+#include "render/gl.h"
+#include "text/bitmapfonts.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -31,11 +28,10 @@ void reset() {
     headless_gl_destroy();
     delete current_state;
     current_state = new State();
-    gfx_reset_state();
-    font_reset_for_tests();
-    image_set_max_texture_size_for_tests(0);
-    report_reset();
-    rand15_seed(1);
+    display = Display{};
+    font_state = FontState{};
+    report_state = ReportState{};
+    random_state = RandomState{};
 }
 
 std::vector<uint8_t> read_frame_rgb() {
@@ -164,24 +160,15 @@ bool plat_delete_file(const char* path) {
     state().deleted_files.emplace_back(path);
     return std::remove(path) == 0;
 }
-bool plat_replace_file(const char* from, const char* to) {
-#ifdef _WIN32
-    std::remove(to);  // the C runtime's rename does not replace on Windows
-#endif
-    return std::rename(from, to) == 0;
-}
+bool plat_replace_file(const char* from, const char* to) { return std::rename(from, to) == 0; }
+bool plat_path_exists(const char* path) { return posix_path_exists(path); }
+int64_t plat_regular_file_size(const char* path) { return posix_regular_file_size(path); }
+const char* const* plat_image_converters() { return posix_image_converters(); }
+bool plat_text_lines_end_crlf() { return false; }
 int plat_run_program(const char* const argv[]) {
     std::vector<std::string> arguments;
     for (const char* const* a = argv; *a; ++a) arguments.emplace_back(*a);
     state().programs.push_back(arguments);
-#ifdef _WIN32
-    return -1;
-#else
     return state().run_programs ? posix_run_program(argv) : -1;
-#endif
 }
-void plat_lower_thread_priority() {
-#ifndef _WIN32
-    posix_lower_thread_priority();
-#endif
-}
+void plat_lower_thread_priority() { posix_lower_thread_priority(); }

@@ -2,10 +2,9 @@
 // and macOS.
 #include "platform/platform.h"
 
-#include "gfx_opengl.h"
-#include "gl.h"
 #include "platform/keymap.h"
-#include "platform/run_program_posix.h"
+#include "platform/posix.h"
+#include "render/gl.h"
 
 #define SDL_MAIN_HANDLED
 #include <SDL.h>
@@ -227,3 +226,7 @@ bool plat_delete_file(const char* path) { return std::remove(path) == 0; }
 bool plat_replace_file(const char* from, const char* to) { return std::rename(from, to) == 0; }
 int plat_run_program(const char* const argv[]) { return posix_run_program(argv); }
 void plat_lower_thread_priority() { posix_lower_thread_priority(); }
+bool plat_path_exists(const char* path) { return posix_path_exists(path); }
+int64_t plat_regular_file_size(const char* path) { return posix_regular_file_size(path); }
+const char* const* plat_image_converters() { return posix_image_converters(); }
+bool plat_text_lines_end_crlf() { return false; }

@@ -2,8 +2,8 @@
 // KERNEL32 clock and files.
 #include "platform/platform.h"
 
-#include "gfx_opengl.h"
-#include "report.h"
+#include "base/report.h"
+#include "render/gl.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -206,6 +206,18 @@ void plat_sleep(uint32_t milliseconds) { Sleep(milliseconds); }
 uint32_t plat_thread_id() { return GetCurrentThreadId(); }
 bool plat_delete_file(const char* path) { return DeleteFileA(path) != 0; }
 bool plat_replace_file(const char* from, const char* to) { return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0; }
+bool plat_path_exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+int64_t plat_regular_file_size(const char* path) {
+    WIN32_FILE_ATTRIBUTE_DATA info;
+    if (!path || !GetFileAttributesExA(path, GetFileExInfoStandard, &info)) return -1;
+    if (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) return -1;
+    return static_cast<int64_t>(static_cast<uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow);
+}
+const char* const* plat_image_converters() {
+    static const char* const names[] = {"magick", nullptr};
+    return names;
+}
+bool plat_text_lines_end_crlf() { return true; }
 
 namespace {
 
