@@ -1,7 +1,8 @@
 // Arbitrary bytes as a BMP file: decode, stage the texture as an upload
 // would (every level, or without the finest), free. No GL: thousands of
 // inputs a second.
-#include "image/bitmap.h"
+#include "image/formats.h"
+#include "render/texture.h"
 
 #include <cstddef>
 #include <cstdint>

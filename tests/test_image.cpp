@@ -2,7 +2,8 @@
 #include "render/eye_views.h"
 #include "app/loader.h"
 #include "display/display.h"
-#include "image/bitmap.h"
+#include "image/formats.h"
+#include "render/texture.h"
 #include "platform/headless.h"
 #include "show.h"
 
@@ -77,6 +78,17 @@ void expect_levels(const SimpleBitmap& b, Bytes texels, int w, int h, int c) {
     }
 }
 
+// The texture of a bitmap, uploaded whole at once.
+GLuint texture_from_bitmap(const SimpleBitmap& bitmap, int32_t* texture_width, int32_t* texture_height) {
+    const TextureLevels levels = texture_stage(bitmap, texture_size_limit());
+    *texture_width = levels.reported_width;
+    *texture_height = levels.reported_height;
+    const GLuint name = texture_create(levels);
+    size_t done = 0;
+    texture_upload_some(name, levels, &done, SIZE_MAX);
+    return name;
+}
+
 // Uploaded whole, and again in slices of a few rows.
 void expect_texture(const SimpleBitmap& b, int tw, int th, const Bytes& texels, int w, int h, int c) {
     int32_t got_w = 0, got_h = 0;
@@ -139,12 +151,12 @@ TEST_F(Texture, EveryPixelFormatBecomesRgbOrRgba) {
     // Top row white and red, bottom row green and blue; grey, red and green.
     uint8_t px565[] = {0xFF, 0xFF, 0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00}, px555[] = {0x10, 0x42, 0x00, 0x7C, 0xE0, 0x03};
     const struct { SimpleBitmap b; int tw, th, channels; Bytes level0; } cases[] = {
-        {{}, 1, 1, 3, {}}, {{0, 5, 1, rgba, nullptr, 0}, 1, 1, 3, {0, 0, 0}},
-        {{0, 5, 4, rgba, nullptr, 0}, 1, 1, 4, {0, 0, 128, 0}},  // blue 128 in file order
-        {{2, 1, 4, rgba, nullptr, 0}, 2, 1, 4, {3, 2, 1, 4, 7, 6, 5, 8}},
-        {{2, 1, 1, indices, palette, 0}, 2, 1, 3, {3, 2, 1, 6, 5, 4}},
-        {{2, 2, 2, px565, nullptr, 6}, 2, 2, 3, {0, 255, 0, 0, 0, 255, 255, 255, 255, 255, 0, 0}},
-        {{3, 1, 2, px555, nullptr, 5}, 4, 1, 3, {132, 132, 132, 255, 0, 0, 0, 255, 0, 0, 0, 0}},
+        {{}, 1, 1, 3, {}}, {{0, 5, 1, rgba, nullptr, 0, nullptr}, 1, 1, 3, {0, 0, 0}},
+        {{0, 5, 4, rgba, nullptr, 0, nullptr}, 1, 1, 4, {0, 0, 128, 0}},  // blue 128 in file order
+        {{2, 1, 4, rgba, nullptr, 0, nullptr}, 2, 1, 4, {3, 2, 1, 4, 7, 6, 5, 8}},
+        {{2, 1, 1, indices, palette, 0, nullptr}, 2, 1, 3, {3, 2, 1, 6, 5, 4}},
+        {{2, 2, 2, px565, nullptr, 6, nullptr}, 2, 2, 3, {0, 255, 0, 0, 0, 255, 255, 255, 255, 255, 0, 0}},
+        {{3, 1, 2, px555, nullptr, 5, nullptr}, 4, 1, 3, {132, 132, 132, 255, 0, 0, 0, 255, 0, 0, 0, 0}},
     };
     for (const auto& c : cases) expect_texture(c.b, c.tw, c.th, c.level0, c.tw, c.th, c.channels);
 }

@@ -16,7 +16,12 @@ char seen(const Rgb& c) {
 // Size and first pixel of a picture, as "64x16 R".
 std::string view(const SimpleBitmap& b) {
     const std::string size = std::to_string(b.width) + "x" + std::to_string(b.height);
-    return b.pixels ? size + " " + seen({b.pixels[2], b.pixels[1], b.pixels[0]}) : size;
+    if (b.pixels) return size + " " + seen({b.pixels[2], b.pixels[1], b.pixels[0]});
+    // No picture: why, in its first word that tells the reasons apart.
+    const std::string why = b.failure ? b.failure : "?";
+    return size + " " + (why == PICTURE_UNREADABLE ? "missing" : why == PICTURE_UNKNOWN ? "unknown"
+                         : why == PICTURE_DAMAGED ? "damaged" : why == PICTURE_TOO_LARGE ? "large"
+                         : why == PICTURE_UNSUPPORTED ? "unsupported" : why == PICTURE_NO_MEMORY ? "memory" : "?");
 }
 
 Pixels across(Rgb left, Rgb right, int w) { return [=](int x, int) { return x < w / 2 ? left : right; }; }
@@ -58,14 +63,16 @@ TEST_F(Show, PhotosGiveTheirViewsAtTheSizeTheScreenNeedsAndHostileOnesNothing) {
         {"over.JPS", "over.JPS", 0, "32x32 R | 32x32 B"},          // half height, left first
         {"squeezed.jps", "squeezed.jps", 0, "64x16 B | 64x16 R"},  // half width, right first
         {"cross.jps", "plain.jpg", 0, "64x16 B | 64x16 R"},  // named for one eye, one picture
-        {"big.jpg", "none", 0, "256x128 R | 0x0"},  // a quarter still covers 1.75 x 64
-        {"big.jpg", "none", 5, "128x64 R | 0x0"},   // each eye's screen is 64 x 32
+        {"big.jpg", "none", 0, "256x128 R | 0x0 missing"},  // a quarter still covers 1.75 x 64
+        {"big.jpg", "none", 5, "128x64 R | 0x0 missing"},   // each eye's screen is 64 x 32
         {"turned6.jpg", "mirrored.jpg", 0, "32x16 B | 32x16 B"},
-        {"turned8.jpg", "none", 0, "32x16 R | 0x0"},
-        {"bad.mpo", "bad.mpo", 0, "32x32 R | 0x0"},
+        {"turned8.jpg", "none", 0, "32x16 R | 0x0 missing"},
+        {"bad.mpo", "bad.mpo", 0, "32x32 R | 0x0 damaged"},
         {"bad.mpo", "cut.jpg", 0, "32x32 R | 64x64 -"},  // the first frame; what could be decoded
-        {"head.jpg", "bomb.jpg", 0, "0x0 | 0x0"}, {"huge.png", "bomb.png", 0, "0x0 | 0x0"},
-        {"noise.jpg", "noise.png", 0, "0x0 | 0x0"},
+        {"head.jpg", "bomb.jpg", 0, "0x0 damaged | 0x0 large"},
+        {"huge.png", "bomb.png", 0, "0x0 large | 0x0 large"},
+        {"noise.jpg", "noise.png", 0, "0x0 damaged | 0x0 damaged"},
+        {"config.txt", "plain.jpg", 0, "0x0 unknown | 64x16 R"},
     };
     for (const auto& c : cases) {
         write_file("config.txt", std::string("Left image: ") + c.l + "\nRight image: " + c.r + "\n");

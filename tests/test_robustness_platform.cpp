@@ -1,6 +1,7 @@
 // Robustness of the platform layer and of drawing: keyboard layouts, UTF-8
 // captions, and interlacing beyond the texture limit.
-#include "image/bitmap.h"
+#include "image/formats.h"
+#include "render/texture.h"
 #include "platform/keymap.h"
 #include "show.h"
 #include "text/text_encoding.h"

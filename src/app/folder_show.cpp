@@ -1,6 +1,8 @@
 // The slides of a folder without a slide list, recognised by file name.
 #include "app/folder_show.h"
 
+#include "base/text.h"
+
 #include <algorithm>
 #include <exception>
 #include <filesystem>
@@ -11,7 +13,6 @@ namespace {
 const char* const SLIDE_TIME_KEY = "Slide time (seconds, pause included)";
 const char* const PAUSE_KEY = "Slide pause before zoom (seconds)";
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 std::string lower(std::string text) {
     for (char& c : text) c = fold_ascii(c);

@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 
-Display display;
 
 void collect_monitor_rect(const PlatRect* rect, void* user) { dynarray_append(static_cast<DynArray*>(user), rect); }
 

@@ -1,4 +1,4 @@
-// A decoded picture in memory, and BMP decoding.
+// A decoded picture in memory.
 #pragma once
 
 #include <cstddef>
@@ -11,15 +11,22 @@ struct SimpleBitmap {
     uint8_t* pixels;           // top-down rows, width * bytes_per_pixel bytes each, no padding
     uint8_t* palette;          // 256 entries of blue, green, red, reserved; 1 byte per pixel only
     uint8_t green_bits;        // 2 bytes per pixel: 6 for 5-6-5 pixels, otherwise (5 or 0) x-5-5-5
+    const char* failure;       // why there are no pixels: one of the texts below; null otherwise
 };
 
-// Decodes the bytes of a whole BMP file; never reads past data + length.
-// No data or an unsupported file gives the empty record.
-SimpleBitmap bitmap_from_bmp(const uint8_t* data, size_t length);
-void bitmap_free(SimpleBitmap* bitmap);
+// Why a picture could not be had, in words a viewer can be shown.
+constexpr const char* PICTURE_UNREADABLE = "the file is missing or cannot be read";
+constexpr const char* PICTURE_UNKNOWN = "not a BMP, JPEG or PNG picture";
+constexpr const char* PICTURE_DAMAGED = "the picture's data is damaged or cut short";
+constexpr const char* PICTURE_TOO_LARGE = "the picture is too large";
+constexpr const char* PICTURE_UNSUPPORTED = "a kind of picture this program does not decode";
+constexpr const char* PICTURE_NO_MEMORY = "not enough memory for the picture";
 
-// Writing: the header of a 24-bit BMP whose bottom-up rows of blue, green,
-// red are padded to 4 bytes (bmp_row_bytes each), as screenshots are saved.
-constexpr size_t BMP_HEADER_SIZE = 54;
-uint32_t bmp_row_bytes(int32_t width);
-void bmp_write_header(int32_t width, int32_t height, uint8_t header[BMP_HEADER_SIZE]);
+// The empty record, with the reason.
+inline SimpleBitmap bitmap_failed(const char* why) {
+    SimpleBitmap b{};
+    b.failure = why;
+    return b;
+}
+
+void bitmap_free(SimpleBitmap* bitmap);

@@ -1,5 +1,5 @@
 // BMP decoding: the bytes of a whole file into a SimpleBitmap.
-#include "image/bitmap.h"
+#include "image/formats.h"
 
 #include "base/bits.h"
 
@@ -86,40 +86,42 @@ void decode_rle8(const uint8_t* p, const uint8_t* end, const SimpleBitmap& b, bo
 
 SimpleBitmap bitmap_from_bmp(const uint8_t* data, size_t length) {
     const SimpleBitmap empty{};
-    if (!data || length < PLAIN_HEADER_END) return empty;
+    if (!data) return bitmap_failed(PICTURE_UNREADABLE);
+    if (length < PLAIN_HEADER_END) return bitmap_failed(PICTURE_DAMAGED);
     uint32_t header_size = read_u32(data + 14);
-    if (!known_info_header(header_size) || length < FILE_HEADER_BYTES + header_size) return empty;
+    if (!known_info_header(header_size)) return bitmap_failed(PICTURE_UNSUPPORTED);
+    if (length < FILE_HEADER_BYTES + header_size) return bitmap_failed(PICTURE_DAMAGED);
 
     int32_t width = static_cast<int32_t>(read_u32(data + 18));
     int32_t height = static_cast<int32_t>(read_u32(data + 22));
     int bytes_per_pixel = read_u16(data + 28) / 8;
     uint32_t compression = read_u32(data + 30);
-    if (bytes_per_pixel < 1 || bytes_per_pixel > 4) return empty;
+    if (bytes_per_pixel < 1 || bytes_per_pixel > 4) return bitmap_failed(PICTURE_UNSUPPORTED);
     bool top_down = height < 0;
     if (top_down) {
-        if (height == std::numeric_limits<int32_t>::min()) return empty;
+        if (height == std::numeric_limits<int32_t>::min()) return bitmap_failed(PICTURE_DAMAGED);
         height = -height;
     }
-    if (width <= 0 || height <= 0) return empty;
+    if (width <= 0 || height <= 0) return bitmap_failed(PICTURE_DAMAGED);
 
     uint8_t green_bits = bytes_per_pixel == 2 ? 5 : 0;
     bool opaque = false;
     if (compression == COMPRESSION_RLE8) {
-        if (bytes_per_pixel != 1) return empty;
+        if (bytes_per_pixel != 1) return bitmap_failed(PICTURE_UNSUPPORTED);
     } else if (compression == COMPRESSION_BITFIELDS) {
         // The masks follow a 40-byte header and are the next fields of the longer ones. Some
         // writers leave them out of a 40-byte file, whose rows then start at 54: the defaults apply.
         Masks masks{0x7C00, 0x03E0, 0x001F, 0};
         if (bytes_per_pixel == 4) masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0};
         if (header_size > 40 || read_u32(data + 10) >= PLAIN_HEADER_END + 12) {
-            if (length < PLAIN_HEADER_END + 12) return empty;
+            if (length < PLAIN_HEADER_END + 12) return bitmap_failed(PICTURE_DAMAGED);
             masks = {read_u32(data + 54), read_u32(data + 58), read_u32(data + 62), 0};
             if (header_size >= 56) masks.alpha = read_u32(data + 66);
         }
-        if (!accept_bitfields(masks, bytes_per_pixel, &green_bits)) return empty;
+        if (!accept_bitfields(masks, bytes_per_pixel, &green_bits)) return bitmap_failed(PICTURE_UNSUPPORTED);
         opaque = bytes_per_pixel == 4 && masks.alpha == 0;
     } else if (compression != COMPRESSION_NONE) {
-        return empty;
+        return bitmap_failed(PICTURE_UNSUPPORTED);
     }
 
     // The plain header with uncompressed rows ignores the stored pixel offset.
@@ -133,19 +135,20 @@ SimpleBitmap bitmap_from_bmp(const uint8_t* data, size_t length) {
         if (plain) pixel_offset = palette_start + 4 * palette_entries;
         else if (pixel_offset > palette_start)
             palette_entries = std::min(palette_entries, (pixel_offset - palette_start) / 4);
-        if (palette_start + 4 * palette_entries > length) return empty;
+        if (palette_start + 4 * palette_entries > length) return bitmap_failed(PICTURE_DAMAGED);
     }
 
     uint64_t row_bytes = static_cast<uint64_t>(width) * static_cast<uint64_t>(bytes_per_pixel);
     uint64_t pixel_bytes = row_bytes * static_cast<uint64_t>(height);
     if (compression == COMPRESSION_RLE8) {
-        if (pixel_bytes > RLE8_MAX_PIXELS || pixel_offset > length) return empty;
+        if (pixel_bytes > RLE8_MAX_PIXELS) return bitmap_failed(PICTURE_TOO_LARGE);
+        if (pixel_offset > length) return bitmap_failed(PICTURE_DAMAGED);
     } else {
         uint64_t stride = (row_bytes + 3) & ~uint64_t(3);
         // The last row may lack its fill bytes.
         if (pixel_bytes > length || pixel_offset > length ||
             stride * static_cast<uint64_t>(height - 1) + row_bytes > length - pixel_offset)
-            return empty;
+            return bitmap_failed(PICTURE_DAMAGED);
     }
 
     SimpleBitmap bitmap = empty;
@@ -158,7 +161,7 @@ SimpleBitmap bitmap_from_bmp(const uint8_t* data, size_t length) {
     if (bytes_per_pixel == 1) bitmap.palette = static_cast<uint8_t*>(std::calloc(256, 4));
     if (!bitmap.pixels || (bytes_per_pixel == 1 && !bitmap.palette)) {
         bitmap_free(&bitmap);
-        return empty;
+        return bitmap_failed(PICTURE_NO_MEMORY);
     }
     if (palette_entries > 0) std::memcpy(bitmap.palette, data + palette_start, 4 * palette_entries);
 

@@ -16,6 +16,15 @@ struct ByteSpan {
 constexpr int32_t PICTURE_MAX_SIDE = 65535;
 constexpr uint64_t PICTURE_MAX_PIXELS = uint64_t(1) << 27;
 
+// BMP (bmp.cpp). Decodes the bytes of a whole BMP file; never reads past
+// data + length. No data or an unsupported file gives the empty record.
+SimpleBitmap bitmap_from_bmp(const uint8_t* data, size_t length);
+// The header of a 24-bit BMP whose bottom-up rows of blue, green, red are
+// padded to 4 bytes (bmp_row_bytes each), as screenshots are saved.
+constexpr size_t BMP_HEADER_SIZE = 54;
+uint32_t bmp_row_bytes(int32_t width);
+void bmp_write_header(int32_t width, int32_t height, uint8_t header[BMP_HEADER_SIZE]);
+
 // JPEG (jpeg.cpp). Sizes from the frame header; false when there is none.
 bool jpeg_size(const uint8_t* data, size_t length, int32_t* width, int32_t* height);
 // Decodes to 3-byte blue-green-red pixels, reduced by the DCT scaling to the

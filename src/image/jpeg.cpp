@@ -72,9 +72,11 @@ SimpleBitmap jpeg_decode(const uint8_t* data, size_t length, double min_scale, i
     const SimpleBitmap empty{};
     Decompressor decompressor;
     int width = 0, height = 0;
-    if (!read_header(decompressor.get(), data, length, &width, &height)) return empty;
+    if (!data) return bitmap_failed(PICTURE_UNREADABLE);
+    if (!read_header(decompressor.get(), data, length, &width, &height)) return bitmap_failed(PICTURE_DAMAGED);
     const uint64_t pixels = uint64_t(width) * uint64_t(height);
-    if (pixels > PICTURE_MAX_PIXELS || pixels > MAX_PIXELS_PER_BYTE * length) return empty;
+    if (pixels > PICTURE_MAX_PIXELS) return bitmap_failed(PICTURE_TOO_LARGE);
+    if (pixels > MAX_PIXELS_PER_BYTE * length) return bitmap_failed(PICTURE_DAMAGED);
 
     const tjscalingfactor scale = choose_scale(width, height, min_scale, max_side < 1 ? PICTURE_MAX_SIDE : max_side);
     SimpleBitmap bitmap = empty;
@@ -83,12 +85,12 @@ SimpleBitmap jpeg_decode(const uint8_t* data, size_t length, double min_scale, i
     bitmap.bytes_per_pixel = 3;
     const size_t row = size_t(bitmap.width) * 3;
     bitmap.pixels = static_cast<uint8_t*>(std::malloc(row * size_t(bitmap.height)));
-    if (!bitmap.pixels) return empty;
+    if (!bitmap.pixels) return bitmap_failed(PICTURE_NO_MEMORY);
     if (tjDecompress2(decompressor.get(), data, static_cast<unsigned long>(length), bitmap.pixels, bitmap.width,
                       static_cast<int>(row), bitmap.height, TJPF_BGR, 0) != 0 &&
         tjGetErrorCode(decompressor.get()) != TJERR_WARNING) {
         bitmap_free(&bitmap);
-        return empty;
+        return bitmap_failed(PICTURE_DAMAGED);
     }
     return bitmap;
 }

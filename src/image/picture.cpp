@@ -45,7 +45,7 @@ double least_scale(const PictureTarget& target, double shown_w, double shown_h) 
 SimpleBitmap decode_jpeg(ByteSpan jpeg, const PictureTarget& target, int orientation, int x_parts, int y_parts,
                          bool squeezed) {
     int32_t w = 0, h = 0;
-    if (!jpeg_size(jpeg.data, jpeg.size, &w, &h)) return SimpleBitmap{};
+    if (!jpeg_size(jpeg.data, jpeg.size, &w, &h)) return bitmap_failed(PICTURE_DAMAGED);
     double shown_w = squeezed ? w : double(w / x_parts), shown_h = squeezed ? h : double(h / y_parts);
     if (orientation >= 5) std::swap(shown_w, shown_h);
     return jpeg_decode(jpeg.data, jpeg.size, least_scale(target, shown_w, shown_h), target.max_side);
@@ -54,13 +54,13 @@ SimpleBitmap decode_jpeg(ByteSpan jpeg, const PictureTarget& target, int orienta
 SimpleBitmap copy_of(const SimpleBitmap& b) {
     SimpleBitmap copy = b;
     copy.pixels = copy.palette = nullptr;
-    if (!b.pixels) return SimpleBitmap{};
+    if (!b.pixels) return bitmap_failed(b.failure);
     const size_t bytes = size_t(b.width) * size_t(b.height) * b.bytes_per_pixel;
     copy.pixels = static_cast<uint8_t*>(std::malloc(bytes));
     if (b.palette) copy.palette = static_cast<uint8_t*>(std::malloc(4 * 256));
     if (!copy.pixels || (b.palette && !copy.palette)) {
         bitmap_free(&copy);
-        return SimpleBitmap{};
+        return bitmap_failed(PICTURE_NO_MEMORY);
     }
     std::memcpy(copy.pixels, b.pixels, bytes);
     if (b.palette) std::memcpy(copy.palette, b.palette, 4 * 256);
@@ -72,7 +72,7 @@ SimpleBitmap copy_of(const SimpleBitmap& b) {
 SimpleBitmap half_of(const SimpleBitmap& b, bool over_under, bool second, bool squeezed) {
     SimpleBitmap half{};
     const int32_t w = over_under ? b.width : b.width / 2, h = over_under ? b.height / 2 : b.height;
-    if (!b.pixels || w <= 0 || h <= 0) return half;
+    if (!b.pixels || w <= 0 || h <= 0) return bitmap_failed(b.pixels ? PICTURE_DAMAGED : b.failure);
     const int32_t x0 = second && !over_under ? b.width - w : 0, y0 = second && over_under ? b.height - h : 0;
     const int32_t repeat = squeezed ? 2 : 1;
     half.width = over_under ? w : w * repeat;
@@ -80,7 +80,7 @@ SimpleBitmap half_of(const SimpleBitmap& b, bool over_under, bool second, bool s
     half.bytes_per_pixel = b.bytes_per_pixel;
     const size_t bpp = b.bytes_per_pixel;
     half.pixels = static_cast<uint8_t*>(std::malloc(size_t(half.width) * size_t(half.height) * bpp));
-    if (!half.pixels) return SimpleBitmap{};
+    if (!half.pixels) return bitmap_failed(PICTURE_NO_MEMORY);
     for (int32_t y = 0; y < half.height; ++y) {
         const int32_t sy = y0 + (over_under ? y / repeat : y);
         uint8_t* dst = half.pixels + size_t(y) * size_t(half.width) * bpp;
@@ -113,7 +113,11 @@ EyePictures pictures_from_file(const uint8_t* data, size_t length, const char* n
                                bool both_eyes) {
     EyePictures eyes{};
     const Format format = format_of(data, length);
-    if (format == Format::none) return eyes;
+    if (format == Format::none) {
+        eyes.left = eyes.right = bitmap_failed(data ? PICTURE_UNKNOWN : PICTURE_UNREADABLE);
+        if (!both_eyes) eyes.right = SimpleBitmap{};
+        return eyes;
+    }
     if (!both_eyes) {
         eyes.left = decode_single(data, length, format, target);
         return eyes;

@@ -2,7 +2,7 @@
 
 #include "base/report.h"
 #include "display/display.h"
-#include "image/bitmap.h"
+#include "image/formats.h"
 #include "render/gl.h"
 
 #include <cmath>

@@ -364,12 +364,3 @@ bool texture_upload_some(GLuint name, const TextureLevels& levels, size_t* done,
     return *done >= levels.texels.size();
 }
 
-GLuint texture_from_bitmap(SimpleBitmap bitmap, int32_t* texture_width, int32_t* texture_height) {
-    const TextureLevels levels = texture_stage(bitmap, texture_size_limit());
-    if (texture_width) *texture_width = levels.reported_width;
-    if (texture_height) *texture_height = levels.reported_height;
-    const GLuint name = texture_create(levels);
-    size_t done = 0;
-    texture_upload_some(name, levels, &done, SIZE_MAX);
-    return name;
-}

@@ -9,8 +9,6 @@
 #include <cstdint>
 #include <vector>
 
-GLuint texture_from_bitmap(SimpleBitmap bitmap, int32_t* texture_width, int32_t* texture_height);
-
 // A picture's texture staged in memory, every level ready to upload: level 0
 // holds the picture in its lower-left corner, bottom row first, and each
 // further level is the box-filtered half of the one before, down to 1 x 1.
