@@ -65,13 +65,17 @@ struct ScreenModel {
     bool expect(int px, int py, Seen* out, bool* black) const {
         const double x = px + 0.5, y = py + 0.5;
         int first = 0, last = 1;
-        if (mode == 3) first = last = ((py + top) % 2 == 0) != swap ? 1 : 0;
+        auto is = [this](StereoMode m) { return mode == static_cast<int>(m); };
+        if (is(StereoMode::interlace)) first = last = ((py + top) % 2 == 0) != swap ? 1 : 0;
         bool found = false, unsure = false;
         for (int eye = first; eye <= last; ++eye) {
             int vpx = 0, vpy = 0, vpw = w, vph = h;  // the eye's viewport, rows counted from the top
             int vw = w, vh = h;                      // the size its picture is laid out in
-            if (mode == 2 || mode == 4) vpx = (w * eye) / 2, vpw = w / 2, vw = mode == 4 ? w / 2 : w;
-            if (mode == 1 || mode == 5) vpy = h - (h * eye) / 2 - h / 2, vph = h / 2, vh = mode == 5 ? h / 2 : h;
+            const bool own_screen = is(StereoMode::two_screen_side_by_side) || is(StereoMode::two_screen_vertical);
+            if (is(StereoMode::side_by_side) || is(StereoMode::two_screen_side_by_side))
+                vpx = (w * eye) / 2, vpw = w / 2, vw = own_screen ? w / 2 : w;
+            if (is(StereoMode::top_bottom) || is(StereoMode::two_screen_vertical))
+                vpy = h - (h * eye) / 2 - h / 2, vph = h / 2, vh = own_screen ? h / 2 : h;
             if (x < vpx || x > vpx + vpw || y < vpy || y > vpy + vph) continue;
             if (x < vpx + 2 || x > vpx + vpw - 2 || y < vpy + 2 || y > vpy + vph - 2) unsure = true;
             const double vx = (x - vpx) * vw / vpw, vy = (y - vpy) * vh / vph;
