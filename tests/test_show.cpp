@@ -39,6 +39,22 @@ int count_pixels(const std::vector<uint8_t>& rgb, int w, int x0, int y0, int x1,
     return n;
 }
 
+// Pixels of the letters (white, grey at their soft edges) from row `top` down
+// with a pixel of the slide's picture beside them, above or below: where the
+// black outline is missing.
+int count_unoutlined(const std::vector<uint8_t>& rgb, int w, int h, int slide, int top) {
+    auto letter = [&](int x, int y) {
+        const Rgb c = pixel_at(rgb, w, x, y);
+        return c.r >= 64 && c.r == c.g && c.g == c.b;
+    };
+    auto picture = [&](int x, int y) { return !letter(x, y) && seen_at(pixel_at(rgb, w, x, y)).slide == slide; };
+    int n = 0;
+    for (int y = std::max(top, 1); y < h - 1; ++y)
+        for (int x = 1; x < w - 1; ++x)
+            n += letter(x, y) && (picture(x + 1, y) || picture(x - 1, y) || picture(x, y + 1) || picture(x, y - 1));
+    return n;
+}
+
 }  // namespace
 
 // Each eye's picture lands in its own part of the window, upright, at its own
@@ -77,9 +93,10 @@ TEST_F(Show, EveryStereoModeShowsEachEyeWhereItBelongs) {
             ScreenModel model{c.mode, c.w, c.h, c.top, c.swap, {eye, eye}, zoom, 0.04, 0.02};
             EXPECT_GT(check_frame(frames[f], model, 1, caption_top - 2), 500);
         }
-        // White letters with a black outline, inside the middle three quarters.
+        // White letters with a black outline all round, inside the middle three quarters.
         EXPECT_GT(count_pixels(frames[2], c.w, c.w / 8, caption_top, 7 * c.w / 8, c.h, true), 100);
         EXPECT_GT(count_pixels(frames[2], c.w, c.w / 8, caption_top, 7 * c.w / 8, c.h, false), 100);
+        EXPECT_EQ(count_unoutlined(frames[2], c.w, c.h, 1, caption_top), 0);
         EXPECT_EQ(count_pixels(frames[2], c.w, 0, caption_top, c.w / 8 - 2, c.h, true), 0);
     }
 }
