@@ -103,7 +103,10 @@ TEST_F(Fonts, CaptionScaleFollowsTheScreenHeightInDerivedFonts) {
 }
 
 // Layout: glyph quads by position and slot, for a test font whose glyphs are
-// 5 wide (advance 6), space 3 (advance 4), 'C' 9, cell 10, line step 11.
+// 5 wide (advance 6), space 3 (advance 4), 'C' 9, cell 10, line step 11. Bold
+// and black widen the advance beyond their width: in bold 'C' advances 12
+// (11 at bold's width of 1.1 alone), in black 13 (12 at 1.2), a space 5 in
+// both. Wrapping measures a word in the same weight: 'C' as 14 in black.
 TEST_F(Fonts, TextLaysOutWrapsAndFollowsItsEscapes) {
     GlyphData g;
     for (int c = 0; c < 256; ++c) c == 32 ? g.glyph(3, 0) : c == 'C' ? g.glyph(9, 10) : g.glyph(5, 10);
@@ -114,7 +117,12 @@ TEST_F(Fonts, TextLaysOutWrapsAndFollowsItsEscapes) {
         quads += (quads.empty() ? "" : " ") + std::to_string(q.slot) + "@" + std::to_string(int(q.x0)) + "," +
                  std::to_string(int(q.y0));
     };
-    const struct { std::string text; float left, top, right, bottom, y; std::string quads; } cases[] = {
+    const struct {
+        std::string text;
+        float left, top, right, bottom, y;
+        std::string quads;
+        const char* spec = "t";
+    } cases[] = {
         {"ab", 10, 20, 0, 0, 20, "97@10,20 98@16,20"},
         {"a\nb", 10, 20, 0, 0, 31, "97@10,20 98@10,31"},
         {"a\n\n\nb", 0, 20, 0, 25, 53, "97@0,20 98@0,53"},                    // new lines ignore the bottom
@@ -129,20 +137,27 @@ TEST_F(Fonts, TextLaysOutWrapsAndFollowsItsEscapes) {
         {std::string("a\x05\x02\x00\x02\x00\x00" "bb", 9), 0, 0, 0, 0, 0, "97@0,0 98@6,0 98@19,0"},  // size 2
         {std::string("\x05\x02\x00\x01\x00\x01" "a\x05\x02\x00\x01\x00\x00" "b", 14), 0, 50, 0, 0, 50,
          "97@0,40 98@6,50"},                                                   // baseline shift and back
+        {"CC C", 0, 0, 0, 0, 0, "67@0,0 67@12,0 67@29,0", "t:bold"},
+        {"CC C", 0, 0, 0, 0, 0, "67@0,0 67@13,0 67@31,0", "t:black"},
+        {"CC CC", 0, 0, 52, 0, 11, "67@0,0 67@13,0 67@0,11 67@13,11", "t:black"},  // 26 + 27 is past 52
     };
     for (const auto& c : cases) {
         quads.clear();
+        font_use_spec(c.spec);
         text_begin();
         const float y = text_draw_bytes(c.left, c.top, c.right, c.bottom, reinterpret_cast<const uint8_t*>(c.text.data()),
                                         c.text.size(), 0xFFFFFF);
         text_end();
-        EXPECT_EQ(quads, c.quads) << c.text;
-        EXPECT_EQ(y, c.y) << c.text;
+        EXPECT_EQ(quads, c.quads) << c.text << " in " << c.spec;
+        EXPECT_EQ(y, c.y) << c.text << " in " << c.spec;
     }
+    font_use_spec("t");
     EXPECT_EQ(text_line_width("a b\ncd"), 15);
     EXPECT_EQ(text_line_width("a\x02\x01\x2C" "b"), 11);
     font_use_spec("t:width=1.5");
     EXPECT_EQ(text_line_width("ab"), 19);
+    font_use_spec("t:black");
+    EXPECT_EQ(text_line_width("CC"), 27);
 }
 
 // Blend modes over grey 128 for the white, grey 122 and transparent columns of a glyph.

@@ -21,14 +21,17 @@ struct Loaded {
 
 TEST(Settings, LinesBecomeTrimmedEntriesWhateverTheLineEnds) {
     for (const std::string& ends : {std::string("\n"), std::string("\r\n"), std::string("\r"), std::string(1, '\0')}) {
-        std::string text = "  Slide time :  7.5  |A comment line||Empty:|:no key|Two: a:b|\tTabbed\t:\tin  side\t";
+        // Every white-space byte is trimmed, vertical tab and form feed too, but none inside a value.
+        std::string text = "  Slide time :  7.5  |A comment line||Empty:|:no key|Two: a:b|\tTabbed\t:\tin  side\t"
+                           "|\v\fFed\v:\f\vform\vfeed\f\v";
         for (size_t at; (at = text.find('|')) != std::string::npos;) text.replace(at, 1, ends);
         Loaded f(text);
         Entries got;
         for (uint32_t i = 0; i < f.list.count; ++i)
             got.emplace_back(config_entry(&f.list, i)->key, config_entry(&f.list, i)->value);
         EXPECT_EQ(got,
-                  (Entries{{"Slide time", "7.5"}, {"Empty", ""}, {"", "no key"}, {"Two", "a:b"}, {"Tabbed", "in  side"}}));
+                  (Entries{{"Slide time", "7.5"}, {"Empty", ""}, {"", "no key"}, {"Two", "a:b"}, {"Tabbed", "in  side"},
+                          {"Fed", "form\vfeed"}}));
     }
 }
 

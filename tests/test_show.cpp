@@ -39,6 +39,22 @@ int count_pixels(const std::vector<uint8_t>& rgb, int w, int x0, int y0, int x1,
     return n;
 }
 
+// Pixels of the letters (white, grey at their soft edges) from row `top` down
+// with a pixel of the slide's picture beside them, above or below: where the
+// black outline is missing.
+int count_unoutlined(const std::vector<uint8_t>& rgb, int w, int h, int slide, int top) {
+    auto letter = [&](int x, int y) {
+        const Rgb c = pixel_at(rgb, w, x, y);
+        return c.r >= 64 && c.r == c.g && c.g == c.b;
+    };
+    auto picture = [&](int x, int y) { return !letter(x, y) && seen_at(pixel_at(rgb, w, x, y)).slide == slide; };
+    int n = 0;
+    for (int y = std::max(top, 1); y < h - 1; ++y)
+        for (int x = 1; x < w - 1; ++x)
+            n += letter(x, y) && (picture(x + 1, y) || picture(x - 1, y) || picture(x, y + 1) || picture(x, y - 1));
+    return n;
+}
+
 }  // namespace
 
 // Each eye's picture lands in its own part of the window, upright, at its own
@@ -77,9 +93,10 @@ TEST_F(Show, EveryStereoModeShowsEachEyeWhereItBelongs) {
             ScreenModel model{c.mode, c.w, c.h, c.top, c.swap, {eye, eye}, zoom, 0.04, 0.02};
             EXPECT_GT(check_frame(frames[f], model, 1, caption_top - 2), 500);
         }
-        // White letters with a black outline, inside the middle three quarters.
+        // White letters with a black outline all round, inside the middle three quarters.
         EXPECT_GT(count_pixels(frames[2], c.w, c.w / 8, caption_top, 7 * c.w / 8, c.h, true), 100);
         EXPECT_GT(count_pixels(frames[2], c.w, c.w / 8, caption_top, 7 * c.w / 8, c.h, false), 100);
+        EXPECT_EQ(count_unoutlined(frames[2], c.w, c.h, 1, caption_top), 0);
         EXPECT_EQ(count_pixels(frames[2], c.w, 0, caption_top, c.w / 8 - 2, c.h, true), 0);
     }
 }
@@ -170,9 +187,14 @@ TEST_F(Show, SlidesToShowEndsTheProcessWithoutWriting) {
 // Ctrl+S saves the finished frame, caption included, once per press of S, as a
 // bottom-up BGR file with rows padded to 4 bytes (66 pixels: 198 bytes), and
 // hands it to the converter. A colour or pixel packing left behind by another
-// pass changes neither the slide nor the file.
+// pass changes neither the slide nor the file. The file is numbered by the
+// clock when S goes down, in steps of 0.3 s wrapping at 100000: the clock
+// starts at 31234.5 s, so frame 2 reads 31235 s, step 104116.
 TEST_F(Show, CtrlSSavesTheFrameAsShown) {
     desktop(66, 64);
+    headless::State& s = headless::state();
+    s.frame_ticks = s.frequency / 4;
+    s.counter = 31234 * s.frequency + s.frequency / 2;
     write_file("p.bmp", bmp24(66, 64, [](int, int) { return Rgb{0, 255, 64}; }));
     write_file("config.txt", "Slide time: 100\nLeft image: p.bmp\nRight image: p.bmp\nCaption: Caf\xC3\xA9\n");
     std::set<uint32_t> slots;
@@ -181,14 +203,17 @@ TEST_F(Show, CtrlSSavesTheFrameAsShown) {
         glColor3f(1, 0, 0);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
     });
-    hold(VK_KEY_CONTROL, 0, 3);
-    hold('S', 0, 3);
-    ASSERT_EQ(run(3), 0);
-    EXPECT_EQ(pixel_at(frames.at(0), 66, 33, 40), (Rgb{0, 255, 64}));
+    hold(VK_KEY_CONTROL, 0, 5);
+    hold('S', 2, 5);
+    ASSERT_EQ(run(5), 0);
+    EXPECT_EQ(pixel_at(frames.at(2), 66, 33, 40), (Rgb{0, 255, 64}));
     EXPECT_EQ(slots, (std::set<uint32_t>{'C', 'a', 'f', 0xE9}));
-    const Bytes expected = bmp24(66, 64, [&](int x, int y) { return pixel_at(frames[0], 66, x, y); });
-    EXPECT_TRUE(read_file("3dimage_00000.bmp").substr(54) == std::string(expected.begin() + 54, expected.end()));
-    EXPECT_EQ(headless::state().programs.size(), 2u);  // magick, then convert where magick is not found
+    ASSERT_EQ(s.programs.size(), 2u);  // magick, then convert where magick is not found
+    EXPECT_EQ(s.programs[0],
+              (std::vector<std::string>{"magick", "-quality", "95", "3dimage_04116.bmp", "3dimage_04116.png"}));
+    const Bytes expected = bmp24(66, 64, [&](int x, int y) { return pixel_at(frames[2], 66, x, y); });
+    const std::string saved = read_file("3dimage_04116.bmp");
+    EXPECT_TRUE(saved.size() == expected.size() && saved.substr(54) == std::string(expected.begin() + 54, expected.end()));
 }
 
 // How a show ends decides what config.txt keeps.
