@@ -54,28 +54,22 @@ void read_resolution(ConfigList* list) {
         config_ensure(list, RESOLUTION_KEY, "auto");
         value = find_setting(list, "Resolution");
     }
-    using Kind = ResolutionRequest::Kind;
-    ResolutionRequest& request = display.resolution;
-    request = ResolutionRequest{};
-    if (value) {
-        if (equals_nocase(value, "auto")) {
-            request.kind = Kind::primary;
-        } else if (starts_with_nocase(value, "display")) {
-            request.kind = Kind::monitor;
-            request.monitor = static_cast<int32_t>(parse_int(value + 7));
-            // Monitor 0 is the primary screen, as "auto" is.
-            if (request.monitor == 0) request.kind = Kind::primary;
+    // Every form is read as the width and height it stands for ("display 2"
+    // is 0 x 2, "span" -1 x -1), which resolution_of_size then names.
+    int32_t width = 0, height = 0;
+    if (value && !equals_nocase(value, "auto")) {
+        if (starts_with_nocase(value, "display")) {
+            height = static_cast<int32_t>(parse_int(value + 7));
         } else if (equals_nocase(value, "span")) {
-            request.kind = Kind::span_all;
+            width = height = -1;
         } else if (starts_with_nocase(value, "span")) {
-            const int32_t mask = span_mask(value + 4);
-            request = resolution_of_size(-1, mask);
+            width = -1;
+            height = span_mask(value + 4);
         } else {
-            int32_t width = 0, height = 0;
             scan_pair(value, 'x', &width, &height);
-            request = resolution_of_size(width, height);
         }
     }
+    display.resolution = resolution_of_size(width, height);
     const char* offset = find_setting(list, "Fullscreen offset");
     if (offset) scan_pair(offset, ',', &display.fullscreen_offset_x, &display.fullscreen_offset_y);
 }

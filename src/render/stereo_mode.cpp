@@ -31,11 +31,6 @@ const StereoModeRow& stereo_mode_row(int32_t number) {
 
 
 
-const StereoModeRow* stereo_mode_rows(int* count) {
-    *count = ROW_COUNT;
-    return ROWS;
-}
-
 std::string stereo_mode_key() {
     std::string key = "Stereo mode (";
     for (int i = 0; i < ROW_COUNT;) {

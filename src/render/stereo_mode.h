@@ -54,8 +54,6 @@ const StereoModeRow& stereo_mode_row(int32_t number);
 inline const StereoModeRow& stereo_mode_row(StereoMode mode) { return stereo_mode_row(static_cast<int32_t>(mode)); }
 // A number no mode has is kept as it is and shown as mode 0.
 inline StereoMode stereo_mode_from_number(int32_t number) { return static_cast<StereoMode>(number); }
-// Every row, in number order.
-const StereoModeRow* stereo_mode_rows(int* count);
 // "Stereo mode (0=none,1=top/bottom,...)": the setting's self-explaining key.
 std::string stereo_mode_key();
 
