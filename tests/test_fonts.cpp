@@ -82,8 +82,7 @@ TEST_F(Fonts, CaptionScaleFollowsTheScreenHeightInDerivedFonts) {
     for (auto [height, font] : {std::pair{1080, "caption:width=2:height=2"}, {2000, "caption:width=3:height=3"},
                                 {100, "caption"}}) {
         display.screen_height = height;
-        char text[] = "Hi";
-        draw_caption(Caption{0, 0, text, 240, 0, 1680, 0.03f});
+        draw_caption(caption_from_entry("Hi"), EyeView{0, 0, 1920, height, 1920, height});
         EXPECT_STREQ(font_state.current->name, font) << height;
         EXPECT_EQ(font_state.blend_mode, 3);
     }

@@ -39,18 +39,21 @@ int count_pixels(const std::vector<uint8_t>& rgb, int w, int x0, int y0, int x1,
     return n;
 }
 
-// Pixels of the letters (white, grey at their soft edges) from row `top` down
-// with a pixel of the slide's picture beside them, above or below: where the
-// black outline is missing.
-int count_unoutlined(const std::vector<uint8_t>& rgb, int w, int h, int slide, int top) {
+// Pixels of the letters (white, grey at their soft edges) in a rectangle
+// with an untouched pixel of the picture beside them, above or below: where
+// the black outline is missing.
+int count_unoutlined(const std::vector<uint8_t>& rgb, const ScreenModel& m, int x0, int y0, int x1, int y1) {
     auto letter = [&](int x, int y) {
-        const Rgb c = pixel_at(rgb, w, x, y);
+        const Rgb c = pixel_at(rgb, m.w, x, y);
         return c.r >= 64 && c.r == c.g && c.g == c.b;
     };
-    auto picture = [&](int x, int y) { return !letter(x, y) && seen_at(pixel_at(rgb, w, x, y)).slide == slide; };
+    auto picture = [&](int x, int y) {
+        Seen want{}, got{};
+        return !letter(x, y) && pixel_matches(rgb, m, 1, x, y, &want, &got) == Match::yes && got.slide == 1;
+    };
     int n = 0;
-    for (int y = std::max(top, 1); y < h - 1; ++y)
-        for (int x = 1; x < w - 1; ++x)
+    for (int y = std::max(y0, 1); y < std::min(y1, m.h) - 1; ++y)
+        for (int x = std::max(x0, 1); x < std::min(x1, m.w) - 1; ++x)
             n += letter(x, y) && (picture(x + 1, y) || picture(x - 1, y) || picture(x, y + 1) || picture(x, y - 1));
     return n;
 }
@@ -58,20 +61,27 @@ int count_unoutlined(const std::vector<uint8_t>& rgb, int w, int h, int slide, i
 }  // namespace
 
 // Each eye's picture lands in its own part of the window, upright, at its own
-// proportions, zoomed and moved apart by the offset; the caption lies on top.
+// proportions, zoomed and moved apart by the offset; interleaved eyes keep to
+// their desktop rows, columns or pixels wherever the window sits. The caption
+// lies on top, once over a shared picture and inside each eye's own part.
 TEST_F(Show, EveryStereoModeShowsEachEyeWhereItBelongs) {
-    const struct { int mode; bool swap; int top, w, h; bool side_by_side; } cases[] = {
-        {0, false, 0, 1366, 768, false}, {1, false, 0, 1366, 768, false}, {1, false, 0, 1365, 767, false},
-        {2, false, 0, 1366, 768, false}, {2, false, 0, 1366, 768, true},  {3, false, 0, 1366, 768, false},
-        {3, true, 0, 1366, 768, false},  {3, false, 1, 1366, 768, false}, {4, false, 0, 1366, 768, false},
-        {5, false, 0, 1366, 768, false},
+    const struct { int mode; bool swap; int left, top, w, h; bool side_by_side; } cases[] = {
+        {0, false, 0, 0, 1366, 768, false},   {1, false, 0, 0, 1366, 768, false},  {1, false, 0, 0, 1365, 767, false},
+        {2, false, 0, 0, 1366, 768, false},   {2, false, 0, 0, 1366, 768, true},   {3, false, 0, 0, 1366, 768, false},
+        {3, true, 0, 0, 1366, 768, false},    {3, false, 0, 1, 1366, 768, false},  {4, false, 0, 0, 1366, 768, false},
+        {5, false, 0, 0, 1366, 768, false},   {9, false, 0, 0, 1366, 768, false},  {9, false, 0, 0, 1365, 767, false},
+        {10, false, 0, 0, 1366, 768, false},  {10, true, 0, 0, 1366, 768, false},  {10, false, 1, 1, 1366, 768, false},
+        {10, true, 3, 0, 1365, 767, true},    {11, false, 0, 0, 1366, 768, false}, {11, true, 0, 0, 1366, 768, false},
+        {11, false, 1, 0, 1366, 768, false},  {11, false, 0, 1, 1366, 768, false}, {11, true, 5, 3, 1365, 767, false},
+        {12, false, 0, 0, 1280, 1470, false}, {12, false, 1, 1, 1366, 768, true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE("mode " + std::to_string(c.mode) + (c.swap ? " swapped" : "") + " top " + std::to_string(c.top) +
+        SCOPED_TRACE("mode " + std::to_string(c.mode) + (c.swap ? " swapped" : "") + " at " + std::to_string(c.left) +
+                     "," + std::to_string(c.top) + " " + std::to_string(c.w) + "x" + std::to_string(c.h) +
                      (c.side_by_side ? " side-by-side" : ""));
         TearDown();
         SetUp();
-        desktop(c.w, c.h);
+        desktop(c.w + c.left, c.h + c.top);
         headless::state().frame_ticks = 1250000;  // frame 2 is halfway through the zoom
         write_picture("left.bmp", 1, 0, 160, 120);
         write_picture("right.bmp", 1, 1, 160, 120);
@@ -83,21 +93,28 @@ TEST_F(Show, EveryStereoModeShowsEachEyeWhereItBelongs) {
                                                     : "Left image: left.bmp\nRight image: right.bmp\n";
         write_file("config.txt", pictures + "Stereo offset: 0.04,0.02\nCaption: Hello there$y=0.9\n"
                                  "Slide time: 4\nSlide pause before zoom: 1\nStereo mode: " + std::to_string(c.mode) +
-                                 "\nSwap stereo: " + (c.swap ? "Y" : "N") + "\nFullscreen offset: 0," +
+                                 "\nSwap stereo: " + (c.swap ? "Y" : "N") + "\nResolution: " + std::to_string(c.w) +
+                                 "x" + std::to_string(c.h) + "\nFullscreen offset: " + std::to_string(c.left) + "," +
                                  std::to_string(c.top) + "\n");
         ASSERT_EQ(run(3), 0);
         ASSERT_EQ(frames.size(), 3u);
-        const int caption_top = static_cast<int>(0.9 * c.h);
+        ASSERT_EQ(display.screen_width, c.w);
         for (int f : {0, 2}) {
             const double zoom = f == 0 ? 1.0 : std::pow(1.75, 0.5);
-            ScreenModel model{c.mode, c.w, c.h, c.top, c.swap, {eye, eye}, zoom, 0.04, 0.02};
-            EXPECT_GT(check_frame(frames[f], model, 1, caption_top - 2), 500);
+            ScreenModel model{c.mode, c.w, c.h, c.top, c.swap, {eye, eye}, zoom, 0.04, 0.02, c.left, 0.9};
+            EXPECT_GT(check_frame(frames[f], model, 1), 500);
         }
-        // White letters with a black outline all round, inside the middle three quarters.
-        EXPECT_GT(count_pixels(frames[2], c.w, c.w / 8, caption_top, 7 * c.w / 8, c.h, true), 100);
-        EXPECT_GT(count_pixels(frames[2], c.w, c.w / 8, caption_top, 7 * c.w / 8, c.h, false), 100);
-        EXPECT_EQ(count_unoutlined(frames[2], c.w, c.h, 1, caption_top), 0);
-        EXPECT_EQ(count_pixels(frames[2], c.w, 0, caption_top, c.w / 8 - 2, c.h, true), 0);
+        // White letters with a black outline all round, inside the middle three
+        // quarters of each view that has text.
+        const ScreenModel model{c.mode, c.w, c.h, c.top, c.swap, {eye, eye}, std::pow(1.75, 0.5), 0.04, 0.02,
+                                c.left, 0.9};
+        for (const ModelView& v : model.text_views()) {
+            const int top = v.y + static_cast<int>(0.9 * v.h), bottom = v.y + v.h;
+            EXPECT_GT(count_pixels(frames[2], c.w, v.x + v.w / 8, top, v.x + 7 * v.w / 8, bottom, true), 50);
+            EXPECT_GT(count_pixels(frames[2], c.w, v.x + v.w / 8, top, v.x + 7 * v.w / 8, bottom, false), 50);
+            EXPECT_EQ(count_unoutlined(frames[2], model, v.x, top, v.x + v.w, bottom), 0);
+            EXPECT_EQ(count_pixels(frames[2], c.w, v.x, top, v.x + v.w / 8 - 2, bottom, true), 0);
+        }
     }
 }
 
@@ -169,6 +186,60 @@ TEST_F(Show, ShiftAndTheMouseMoveTheEyesApart) {
     }
     const std::string saved = read_file("config.txt");
     EXPECT_NE(saved.find(text_mode("Swap stereo (Y/N): N\nStereo offset: 0.075,0.05\n")), std::string::npos) << saved;
+}
+
+// M and Shift+M step through the stereo modes at the screen, round all of
+// them: the frames after a press are laid out in the new mode, with its name
+// in a corner of each eye's view for two seconds. The mode in use is kept as
+// a plain entry, in place where the file has one; a key written before the
+// later modes is renewed in place with its value; a show without M writes
+// no mode.
+TEST_F(Show, MStepsThroughTheStereoModesAndTheFileKeepsTheLast) {
+    const std::string older = "Stereo mode (0=none,1=top/bottom,2=side-by-side,3=interlace,4=two screen SBS,"
+                              "5=two screen vertical,6-8=coloured): ";
+    const size_t key_at = DESCRIPTIVE.find("Stereo mode ("), swap_at = DESCRIPTIVE.find("Swap stereo");
+    const std::string resolution = DESCRIPTIVE.substr(0, key_at), swap = DESCRIPTIVE.substr(swap_at);
+    const std::string newer = DESCRIPTIVE.substr(key_at, DESCRIPTIVE.find("): ", key_at) + 3 - key_at);
+    const struct {
+        std::string before;      // the file's stereo mode line
+        int start;               // the mode shown first
+        std::vector<int> steps;  // at frames 1 and 12: +1 for M, -1 for Shift+M
+        std::string saved;       // that line and what follows it in the saved file
+    } cases[] = {
+        {older + "11\n", 11, {1, 1}, newer + "11\n" + resolution + swap + "Stereo mode: 0\n"},
+        {"Stereo mode: 12\n", 12, {1, -1}, "Stereo mode: 12\n" + DESCRIPTIVE},
+        {"Stereo mode: 42\n", 0, {-1, 1}, "Stereo mode: 0\n" + DESCRIPTIVE},
+        {"Stereo mode: 42\n", 0, {}, "Stereo mode: 42\n" + DESCRIPTIVE},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.before);
+        TearDown();
+        SetUp();
+        headless::state().frame_ticks = 250000;
+        desktop(400, 300);
+        const std::string show = slides(1) + "Slide time: 100\nSlide pause before zoom: 50\n";
+        write_file("config.txt", show + c.before);
+        for (size_t i = 0; i < c.steps.size(); ++i) {
+            const int frame = i == 0 ? 1 : 12;
+            if (c.steps[i] < 0) hold(VK_KEY_SHIFT, frame, frame + 1);
+            press('M', frame);
+        }
+        ASSERT_EQ(run(23), 0);
+        int mode = c.start;
+        for (size_t i = 0; i <= c.steps.size(); ++i) {
+            const int first = i == 0 ? 0 : i == 1 ? 1 : 12;     // the first frame in this mode
+            const int settled = i == 0 ? 0 : i == 1 ? 10 : 22;  // one after its label has gone
+            if (i > 0) mode = (mode + c.steps[i - 1] + 13) % 13;
+            const ScreenModel model{mode, 400, 300, 0, false, {{32, 24, false}, {32, 24, false}}, 1, 0, 0};
+            EXPECT_GT(check_frame(frames[settled], model, 1), 500) << "mode " << mode;
+            for (const ModelView& v : model.text_views())  // only the label is pure white
+                EXPECT_EQ(count_pixels(frames[first], 400, v.x, v.y, v.x + v.w / 2, v.y + v.h / 4, true) > 0, i > 0)
+                    << "mode " << mode << " view at " << v.x << "," << v.y;
+        }
+        // Shift also starts offset editing, which gives the slide its entry.
+        const bool shifted = std::count(c.steps.begin(), c.steps.end(), -1) > 0;
+        EXPECT_EQ(read_file("config.txt"), text_mode(show + c.saved + (shifted ? "Stereo offset: 0,0\n" : "")));
+    }
 }
 
 // Only timed changes count towards "Slides to show"; the show then ends at

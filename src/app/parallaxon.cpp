@@ -11,6 +11,7 @@
 #include "render/gl.h"
 #include "render/interlace.h"
 #include "render/screenshot.h"
+#include "text/captions.h"
 #include "text/bitmapfonts.h"
 
 #include <cmath>
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <exception>
 #include <new>
+#include <string>
 #include <vector>
 
 namespace {
@@ -32,6 +34,8 @@ constexpr size_t UPLOAD_BYTES_PER_FRAME = size_t(3) << 19;
 struct SlideShow {
     ConfigList settings;
     StereoMode stereo_mode = StereoMode::none;
+    bool stereo_mode_changed = false;  // by M at the screen: saved at the end
+    double mode_label_until = 0;       // the wall clock's reading when the mode's name goes
     int32_t swap_stereo = 0;
     int slides_left = 0;          // 0 or less: no limit
     int randomise = 0;            // 0: file order
@@ -87,6 +91,51 @@ void plan_ahead(SlideShow& show) {
     for (int m : wanted) show.loader.want(slide_request(&show.settings, m, show.stereo_mode));
 }
 
+// Another stereo mode lays each eye out at another size, and the coloured
+// modes need textures of their own: the slide on screen is prepared again
+// for it, at the same moment of its time, and the slides ready go.
+void change_stereo_mode(SlideShow& show, int step) {
+    show.stereo_mode = stereo_mode_step(show.stereo_mode, step);
+    show.stereo_mode_changed = true;
+    show.loader.keep_only({});
+    const double clock = show.clock;
+    show.slide.reset();
+    show_slide(show, nullptr, show.number);
+    show.clock = clock;
+    show.last_reading = get_seconds();
+    show.mode_label_until = show.last_reading + 2;
+    std::vector<int> wanted{show.next_number};
+    if (show.number > 1) wanted.push_back(show.number - 1);
+    for (int m : wanted) show.loader.want(slide_request(&show.settings, m, show.stereo_mode));
+}
+
+// The caption, and for a while after M the mode's number and name, inside
+// each eye's view where the eyes have parts of their own.
+void draw_text_over_frame(const SlideShow& show) {
+    const StereoModeRow& row = stereo_mode_row(show.stereo_mode);
+    EyeView views[2];
+    const int count = text_views(row, display.screen_width, display.screen_height, views);
+    std::string label;
+    if (get_seconds() < show.mode_label_until)
+        label = "Stereo mode " + std::to_string(static_cast<int>(row.mode)) + ": " + row.name;
+    for (int i = 0; i < count; ++i) {
+        draw_caption(show.slide->caption, views[i]);
+        if (!label.empty()) draw_corner_label(label.c_str(), views[i]);
+    }
+}
+
+// A mode chosen at the screen is kept as a plain entry, which is read before
+// the self-explaining one; that one keeps its default.
+void save_stereo_mode(SlideShow& show) {
+    if (!show.stereo_mode_changed) return;
+    const std::string number = std::to_string(static_cast<int>(show.stereo_mode));
+    for (uint32_t i = 0; i < show.settings.count; ++i) {
+        ConfigEntry* entry = config_entry(&show.settings, i);
+        if (equals_nocase(entry->key, "Stereo mode")) return config_set_value(entry, number.c_str());
+    }
+    config_add(&show.settings, "Stereo mode", number.c_str());
+}
+
 // The slide leaving the screen stays ready in case it is wanted again.
 void change_slide(SlideShow& show, int m) {
     std::unique_ptr<Slide> leaving = std::move(show.slide);
@@ -116,6 +165,7 @@ void run_frame_steps(SlideShow& show) {
     if (key_newly_pressed('P')) show.paused ^= 1;
 
     edit_stereo_offset(&show.settings, show.number, show.slide->left_image, &show.offset_x, &show.offset_y);
+    if (key_newly_pressed('M')) change_stereo_mode(show, key_held(VK_KEY_SHIFT) ? -1 : 1);
 
     if (!show.paused) show.clock += get_seconds() - show.last_reading;
     show.last_reading = get_seconds();
@@ -127,9 +177,9 @@ void run_frame_steps(SlideShow& show) {
 
     const double zoom = zoom_factor(show.clock, show.pause_before_zoom, show.inverse_zoom_time);
     draw_eye_views(show.slide->eye_textures(), {show.stereo_mode, static_cast<float>(zoom), show.scale_x,
-                                                show.scale_y, show.offset_x, show.offset_y});
+                                                show.scale_y, show.offset_x, show.offset_y, show.swap_stereo});
     if (stereo_mode_row(show.stereo_mode).compositor == Compositor::interlace_rows) stereo_interlace(show.swap_stereo);
-    draw_caption(show.slide->caption);
+    draw_text_over_frame(show);
     if (key_held(VK_KEY_CONTROL) && key_newly_pressed('S')) gfx_screenshot("3dimage");
     show.loader.upload_some(UPLOAD_BYTES_PER_FRAME);
 }
@@ -210,6 +260,7 @@ int run_show(const char* /*command_line*/, void* instance) {
         const int32_t closed = gfx_pump_messages();
         if (key_held(VK_KEY_ESCAPE) || key_held('Q') || closed) break;
     }
+    save_stereo_mode(show);
     config_save(&show.settings, "config.txt", ':');
     config_free(&show.settings);
     return 0;

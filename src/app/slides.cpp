@@ -230,7 +230,7 @@ void install_slide(Slide* slide, const ConfigList* list, int n, float carried_of
         scan_offset(offset, &slide->stereo_offset_x, &slide->stereo_offset_y);
     else if (slide->has_parallax)
         slide->stereo_offset_x = slide->parallax_offset_x;
-    slide->caption = caption_from_entry(entry_value(list, "Caption", n), display.screen_width, display.screen_height);
+    slide->caption = caption_from_entry(entry_value(list, "Caption", n));
 }
 
 std::unique_ptr<Slide> load_slide(const ConfigList* list, int n, StereoMode stereo_mode) {

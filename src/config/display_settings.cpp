@@ -2,6 +2,9 @@
 
 #include "display/display.h"
 
+#include <cstdlib>
+#include <string>
+
 const char* const RESOLUTION_KEY = "Resolution (XxY, 'auto', 'span', 'display N' or 'span N,M...')";
 const char* const SWAP_STEREO_KEY = "Swap stereo (Y/N)";
 
@@ -74,9 +77,24 @@ void read_resolution(ConfigList* list) {
     if (offset) scan_pair(offset, ',', &display.fullscreen_offset_x, &display.fullscreen_offset_y);
 }
 
+namespace {
+const char* const STEREO_MODE_KEY_BEFORE_TV_MODES =
+    "Stereo mode (0=none,1=top/bottom,2=side-by-side,3=interlace,4=two screen SBS,5=two screen vertical,6-8=coloured)";
+}  // namespace
+
 void read_stereo_settings(ConfigList* list, StereoMode* stereo_mode, int32_t* swap_stereo) {
     read_resolution(list);
-    config_ensure(list, stereo_mode_key().c_str(), "0");
+    // A file written before the later modes came keeps its line and value
+    // under the key that lists them all.
+    const std::string key = stereo_mode_key();
+    for (uint32_t i = 0; i < list->count; ++i) {
+        ConfigEntry* entry = config_entry(list, i);
+        if (!equals_nocase(entry->key, STEREO_MODE_KEY_BEFORE_TV_MODES)) continue;
+        char* renewed = copy_text(key.c_str());
+        std::free(entry->key);
+        entry->key = renewed;
+    }
+    config_ensure(list, key.c_str(), "0");
     *stereo_mode = stereo_mode_from_number(config_get_int(list, "Stereo mode"));
     config_ensure(list, SWAP_STEREO_KEY, "N");
     *swap_stereo = config_get_yesno(list, "Swap stereo") ? 1 : 0;

@@ -2,6 +2,7 @@
 
 #include "display/display.h"
 #include "image/picture.h"
+#include "render/interlace.h"
 
 #include <cmath>
 
@@ -38,8 +39,9 @@ void draw_eye_quad(const EyeTextures& slide, const EyeViewState& view, int eye, 
     glEnd();
 }
 
-// A white rectangle over the whole window, untextured, in the blending set.
-void blend_white_window(int32_t w, int32_t h) {
+// A rectangle over the whole window in the current colour (white for the
+// blending passes), untextured.
+void fill_window(int32_t w, int32_t h) {
     glDisable(GL_TEXTURE_2D);
     glBegin(GL_QUADS);
     glVertex2f(0, 0);
@@ -68,14 +70,14 @@ void draw_anaglyph(const EyeTextures& slide, const EyeViewState& view, int32_t w
     } else {
         // Only addition: 1 - (1 - sum + negatives), clamped as a subtraction would be.
         glBlendFunc(GL_ONE_MINUS_DST_COLOR, GL_ZERO);
-        blend_white_window(w, h);
+        fill_window(w, h);
         glBlendFunc(GL_ONE, GL_ONE);
         for (int eye = 0; eye < 2; ++eye) draw_eye_quad(slide, view, eye, slide.anaglyph[eye][1], w, h);
         glBlendFunc(GL_ONE_MINUS_DST_COLOR, GL_ZERO);
-        blend_white_window(w, h);
+        fill_window(w, h);
     }
     glBlendFunc(GL_DST_COLOR, GL_ONE);
-    blend_white_window(w, h);
+    fill_window(w, h);
     glPopAttrib();
 }
 
@@ -125,7 +127,16 @@ void draw_eye_views(const EyeTextures& slide, const EyeViewState& view) {
             const EyeView part = eye_view(row, eye, w, h);
             glViewport(part.x, part.y, part.w, part.h);
             set_pixel_projection(part.layout_w, part.layout_h);
+            const bool masked = eye == 1 && (row.compositor == Compositor::interlace_columns ||
+                                             row.compositor == Compositor::checkerboard);
+            if (masked) {
+                interleave_mask_begin(row.compositor, view.swap);
+                glColor3f(0, 0, 0);
+                fill_window(part.layout_w, part.layout_h);
+                glColor3f(1, 1, 1);
+            }
             draw_eye_quad(slide, view, eye, slide.picture[eye], part.layout_w, part.layout_h);
+            if (masked) interleave_mask_end();
         }
     }
     glColor4fv(colour);

@@ -21,6 +21,7 @@ struct EyeViewState {
     float zoom;
     float scale_x, scale_y;     // working texture scale
     float offset_x, offset_y;   // working stereo offset
+    int32_t swap = 0;           // the interleaving modes' eyes exchanged
 };
 
 // The rectangle of one eye's picture in a view of view_w x view_h pixels
@@ -43,6 +44,8 @@ int eye_levels_unseen(StereoMode stereo_mode, int32_t view_w, int32_t view_h, in
                       double u_texels, double v_texels);
 
 // Both eyes in their views, over a window of the display's size. The
+// column and checkerboard modes draw the second eye only on its own pixels,
+// black where its picture does not reach (see interlace.h). The
 // anaglyph compositor mixes the eyes over the whole window into a
 // least-squares anaglyph (see anaglyph.h) from the anaglyph textures, in the
 // frame buffer: the positive halves added, the negative ones taken away (by

@@ -90,3 +90,39 @@ void stereo_interlace(int32_t swap) {
     glPopAttrib();
     gfx_end_2d();
 }
+
+bool interleave_mask_has(Compositor compositor, int32_t swap, int32_t left, int32_t top, int32_t height, int32_t x,
+                         int32_t y) {
+    // The desktop row of window row y is top + height - 1 - y, of the same parity as top + height - 1 + y.
+    uint32_t sum = static_cast<uint32_t>(left) + static_cast<uint32_t>(x) + static_cast<uint32_t>(swap);
+    if (compositor == Compositor::checkerboard)
+        sum += static_cast<uint32_t>(top) + static_cast<uint32_t>(height) - 1 + static_cast<uint32_t>(y);
+    return (sum & 1) == 0;
+}
+
+void interleave_mask_begin(Compositor compositor, int32_t swap) {
+    const PlatRect rect = plat_get_window_rect();
+    // A 32 x 32 pattern repeated over the window from its bottom left pixel,
+    // bottom row first, each row's leftmost pixel in the high bit of its first byte.
+    GLubyte pattern[32 * 4];
+    for (int32_t y = 0; y < 32; ++y)
+        for (int32_t b = 0; b < 4; ++b) {
+            GLubyte byte = 0;
+            for (int32_t k = 0; k < 8; ++k)
+                if (interleave_mask_has(compositor, swap, rect.left, rect.top, display.screen_height, 8 * b + k, y))
+                    byte |= static_cast<GLubyte>(0x80 >> k);
+            pattern[4 * y + b] = byte;
+        }
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    glPixelStorei(GL_UNPACK_LSB_FIRST, GL_FALSE);
+    glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_FALSE);
+    glPolygonStipple(pattern);
+    glPopClientAttrib();
+    glEnable(GL_POLYGON_STIPPLE);
+}
+
+void interleave_mask_end() { glDisable(GL_POLYGON_STIPPLE); }

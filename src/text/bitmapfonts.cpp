@@ -618,11 +618,11 @@ void emit_quad(const BitmapFont* font, uint32_t slot, float x0, float y, float w
 
 void text_set_blend_mode(int32_t mode) { font_state.blend_mode = mode; }
 
-void text_begin() {
+void text_begin(const EyeView* view) {
     // The current colour too: each pass sets its own, and whatever is drawn next must not inherit it.
     glPushAttrib(GL_CURRENT_BIT | GL_TEXTURE_BIT | GL_COLOR_BUFFER_BIT | GL_ENABLE_BIT | GL_TRANSFORM_BIT);
     glMatrixMode(GL_MODELVIEW);
-    gfx_begin_2d();
+    gfx_begin_2d(view);
     glEnable(GL_BLEND);
     glDisable(GL_LIGHTING);
     switch (font_state.blend_mode) {

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <functional>
 
+struct EyeView;
+
 // The built-in glyph data, generated from a free font (tools/fontgen).
 extern const uint8_t caption_glyph_data[];
 extern const size_t caption_glyph_data_length;
@@ -118,7 +120,8 @@ BitmapFont* font_create_empty(const char* spec);
 // operand bytes) may hold zero bytes in its operands: the _bytes forms take the
 // text's length for that; the plain forms end the text at its first zero byte.
 void text_set_blend_mode(int32_t mode);
-void text_begin();
+// Text is placed in window pixels, or within an eye's view in its layout's (see gfx_begin_2d).
+void text_begin(const EyeView* view = nullptr);
 float text_draw(float left, float top, float right, float bottom, const char* text, uint32_t colour);
 float text_draw_bytes(float left, float top, float right, float bottom, const uint8_t* text, size_t length,
                       uint32_t colour);

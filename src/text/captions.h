@@ -1,6 +1,8 @@
 // Captions: a line of white text with a black outline over the slide.
 #pragma once
 
+#include "render/stereo_mode.h"
+
 #include <cstdint>
 #include <string>
 
@@ -8,14 +10,22 @@ struct Caption {
     int32_t first_time = 0;
     int32_t last_time = 0;
     std::string text;  // in the font's Windows-1252 slots
-    int32_t left_x = 0;
-    int32_t top_y = 0;
-    int32_t right_x = 0;
-    float size = 0;  // text height as a fraction of the screen height
+    double top = 0;    // where the text's top sits, as a fraction of the view's height
+    float size = 0;    // text height as a fraction of the view's height
 };
 
 // The caption of a slide from its "Caption" entry (UTF-8, or bytes as they
-// are), placed in a view of width x height: a "$y=" marker sets its top as a
-// fraction of the height and ends the text.
-Caption caption_from_entry(const char* entry, int32_t width, int32_t height);
-void draw_caption(const Caption& caption);
+// are): a "$y=" marker sets its top and ends the text.
+Caption caption_from_entry(const char* entry);
+
+// Where a caption goes in a view laid out at width x height: between an
+// eighth of the width from either side, its top at `top` of the height.
+struct CaptionPlace {
+    int32_t left_x, top_y, right_x;
+};
+CaptionPlace caption_place(const Caption& caption, int32_t width, int32_t height);
+
+// The caption in one view (see text_views), placed by its layout.
+void draw_caption(const Caption& caption, const EyeView& view);
+// A short line of outlined text in the view's top left corner, at a caption's size.
+void draw_corner_label(const char* text, const EyeView& view);
