@@ -3,7 +3,7 @@
 #
 #   bash scripts/demo.sh                   the slideshow, full screen (Esc or Q ends it)
 #   bash scripts/demo.sh --headless [DIR]  no screen needed: one screenshot per stereo
-#                                          mode 0 to 8, as PNG files in DIR
+#                                          mode 0 to 12, as PNG files in DIR
 #                                          (default demo/screenshots)
 #   bash scripts/demo.sh --docs            the same on a 960x540 screen, into docs/
 #
@@ -58,8 +58,9 @@ demo: starting the slideshow. Keys:
   Esc or Q        quit (the settings are written back to demo/config.txt)
   P               pause          Left, Right    previous, next slide
   Shift + mouse   move the two views apart (Shift + Ctrl + mouse: vertically)
+  M, Shift + M    next, previous stereo mode (the one in use is kept at Esc)
   Ctrl + S        screenshot in demo/
-  Edit "Stereo mode" in demo/config.txt for your display (0 to 8).
+  Or edit "Stereo mode" in demo/config.txt for your display (0 to 12).
 EOF
     cd "$DEMO"
     exec "$PARALLAXON"
@@ -81,8 +82,9 @@ mkdir "$RUN/bin"
 printf '#!/bin/sh\nexec convert "$@"\n' >"$RUN/bin/magick"
 chmod +x "$RUN/bin/magick"
 for f in "$DEMO"/*.bmp "$DEMO"/*.mpo "$DEMO"/*.jps; do ln -s "$f" "$RUN/$(basename "$f")"; done
-names=(none top-bottom side-by-side interlace two-screen-side-by-side two-screen-vertical coloured coloured coloured)
-for mode in 0 1 2 3 4 5 6 7 8; do
+names=(none top-bottom side-by-side interlace two-screen-side-by-side two-screen-vertical coloured coloured coloured
+    tv-top-bottom column-interlace checkerboard frame-packing)
+for mode in "${!names[@]}"; do
     sed -e "s/^Stereo mode: .*/Stereo mode: $mode/" -e "s/^Slide time: .*/Slide time: 1000/" \
         -e "s/^Slide pause before zoom: .*/Slide pause before zoom: 1000/" "$DEMO/config.txt" >"$RUN/config.txt"
     (cd "$RUN" && PATH="$RUN/bin:$PATH" exec "$PARALLAXON" >"$RUN/program.log" 2>&1) &
@@ -98,4 +100,4 @@ for mode in 0 1 2 3 4 5 6 7 8; do
     mv "$RUN"/3dimage_*.png "$png"
     echo "demo: stereo mode $mode: $png"
 done
-echo "demo: screenshots of stereo modes 0 to 8 are in $out"
+echo "demo: screenshots of stereo modes 0 to 12 are in $out"

@@ -12,7 +12,8 @@ import pytest
 ROOT = Path(__file__).resolve().parents[2]
 DEFAULTS = ["Resolution (XxY, 'auto', 'span', 'display N' or 'span N,M...'): auto",
             "Stereo mode (0=none,1=top/bottom,2=side-by-side,3=interlace,4=two screen SBS,"
-            "5=two screen vertical,6-8=coloured): 0", "Swap stereo (Y/N): N"]
+            "5=two screen vertical,6-8=coloured,9=TV top/bottom,10=column interlace,11=checkerboard,12=frame packing): 0",
+            "Swap stereo (Y/N): N"]
 STILL = ["Slide time: 1000", "Slide pause before zoom: 1000"]
 RED, GREEN, BLUE, YELLOW = (200, 30, 40), (20, 180, 60), (40, 60, 210), (230, 210, 20)
 
@@ -67,14 +68,23 @@ class Display:
         self.proc.wait()
 
 
-@pytest.fixture(scope="session")
-def xvfb(tmp_path_factory):
+def xvfb_screen(tmp_path_factory, size):
     # No reset when the last client leaves: a program that connected just then was seen to lose its window
     # and go on drawing, windowless, for minutes.
-    display = Display(["Xvfb", "-screen", "0", "1920x1080x24", "-noreset"],
-                      tmp_path_factory.mktemp("x") / "xvfb.log")
+    display = Display(["Xvfb", "-screen", "0", f"{size}x24", "-noreset"], tmp_path_factory.mktemp("x") / "xvfb.log")
     yield display
     display.stop()
+
+
+@pytest.fixture(scope="session")
+def xvfb(tmp_path_factory):
+    yield from xvfb_screen(tmp_path_factory, "1920x1080")
+
+
+@pytest.fixture(scope="session")
+def xvfb_frame_packing(tmp_path_factory):
+    """A screen of the HDMI frame-packing mode: two 1080-row views and a 45-row band."""
+    yield from xvfb_screen(tmp_path_factory, "1920x2205")
 
 
 @pytest.fixture(scope="session")

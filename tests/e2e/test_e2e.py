@@ -66,6 +66,49 @@ def test_interlace_follows_the_desktop_rows(program, xvfb, offset, swap, rows):
     assert [shot(x, y) for y in range(1080) for x in (0, 1919)] == [rows[y % 2] for y in range(1080) for _ in "xx"]
 
 
+BLACK = (0, 0, 0)
+
+
+def frame_packed(rows):
+    """The left eye on top, a black band of rows / 49, the right eye below."""
+    view = (rows - rows // 49) // 2
+    return lambda x, y: RED if y < view else GREEN if y >= rows - view else BLACK
+
+
+# Where the eyes of a window at desktop (1, 1) go: the left eye is red, the right one green. The interleaved
+# modes put the right eye on even desktop columns, or where desktop x + y is even.
+LAYOUTS = [(9, lambda x, y: RED if y < 540 else GREEN),
+           (10, lambda x, y: GREEN if (x + 1) % 2 == 0 else RED),
+           (11, lambda x, y: GREEN if (x + y + 2) % 2 == 0 else RED),
+           (12, frame_packed(1080))]
+
+
+@pytest.mark.parametrize("mode, expected", LAYOUTS, ids=[str(mode) for mode, _ in LAYOUTS])
+def test_tv_and_panel_layouts_keep_each_eye_on_its_pixels(program, xvfb, mode, expected):
+    if program.wine and mode in (11, 12):
+        pytest.skip("the exe shows one interleaved and one split mode; the SDL program shows all")
+    slides(program, (RED, GREEN), extra=[f"Stereo mode: {mode}", "Fullscreen offset: 1,1"])
+    run = program.start(xvfb)
+    assert run.window() == (1, 1, 1920, 1080)
+    shot = run.shot()
+    assert run.quit() == 0
+    probes = [(x, y) for y in (0, 1, 2, 3, 500, 529, 530, 539, 540, 541, 550, 551, 1078, 1079) for x in (0, 1, 2, 1919)]
+    assert [shot(x, y) for x, y in probes] == [expected(x, y) for x, y in probes]
+
+
+def test_frame_packing_fills_a_1920x2205_screen(program, xvfb_frame_packing):
+    if program.wine:
+        pytest.skip("the exe shows one interleaved and one split mode; the SDL program shows all")
+    slides(program, (RED, GREEN), extra=["Stereo mode: 12"])
+    run = program.start(xvfb_frame_packing)
+    assert run.window() == (0, 0, 1920, 2205)
+    shot = run.shot()
+    assert run.quit() == 0
+    expected = frame_packed(2205)
+    assert expected(0, 1079) == RED and expected(0, 1080) == BLACK and expected(0, 1125) == GREEN
+    assert [shot(x, y) for y in range(2205) for x in (0, 1919)] == [expected(0, y) for y in range(2205) for _ in "xx"]
+
+
 def test_converter_makes_a_png_and_the_bmp_goes(program, xvfb):
     (program.folder / "copies").touch()  # the converter stand-in copies the BMP to the PNG
     program.config("Resolution: 640x480", "Fullscreen offset: 1,1")
@@ -121,11 +164,15 @@ def test_window_on_two_monitors(program, xorg, resolution, primary, rectangle):
     assert run.quit() == 0
 
 
-def test_french_keyboard_a_does_not_quit_q_does(program, xorg):
+def test_french_keyboard_a_does_not_quit_q_does_m_steps_the_mode(program, xorg):
     xorg.run("setxkbmap", "fr")
     slides(program, (RED, GREEN))
     run = program.start(xorg)
     run.window()
     # A frame that saw the key held has ended without quitting once its screenshot is there.
     assert run.press("a")(960, 540) == GREEN
+    # M, wherever the layout puts it: top/bottom, the left eye below.
+    shot = run.press("m")
+    assert (shot(960, 10), shot(960, 1070)) == (GREEN, RED)
     assert run.quit("q") == 0
+    assert program.saved()[-1] == "Stereo mode: 1"
