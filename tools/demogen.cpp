@@ -773,7 +773,9 @@ int main(int argc, char** argv) {
         "the slideshow drops comments when it writes this file back as it quits (Esc or Q).",
         "",
         "Stereo mode 0 none, 1 top/bottom, 2 side-by-side, 3 row interlace, 4 two screens side by side,",
-        "5 two screens one above the other, 6 to 8 coloured. Swap stereo Y exchanges the interlaced rows.",
+        "5 two screens one above the other, 6 to 8 coloured, 9 top/bottom with the left eye on top (3D TVs),",
+        "10 column interlace, 11 checkerboard, 12 HDMI frame packing. M and Shift+M change it as you watch.",
+        "Swap stereo Y exchanges the interlaced rows, columns or pixels.",
     };
     const std::vector<std::string> comments_slides = {
         "",
@@ -793,7 +795,7 @@ int main(int argc, char** argv) {
         {"A pair of 32-bit files, 1280 by 720", "colonnade_left.bmp", "colonnade_right.bmp", "0,0",
          "A colonnade that runs far behind the screen, with an orange ball hanging in front of it. "
          "This caption is long on purpose. It wraps over several lines inside the middle three quarters "
-         "of the screen, and every line of it is drawn once over both eyes, so it stays at the depth of "
+         "of the screen, and every line of it sits at the same place for both eyes, so it stays at the depth of "
          "the screen while the scene recedes behind it."},
         {"One side-by-side file named for both eyes, each view squeezed to half its width",
          "orbit_side_by_side.bmp", "orbit_side_by_side.bmp", "0,0",

@@ -110,7 +110,8 @@ void change_stereo_mode(SlideShow& show, int step) {
 }
 
 // The caption, and for a while after M the mode's number and name, inside
-// each eye's view where the eyes have parts of their own.
+// each eye's view where the eyes have parts of their own. The name keeps
+// clear of the caption: at the bottom when the caption starts in the upper half.
 void draw_text_over_frame(const SlideShow& show) {
     const StereoModeRow& row = stereo_mode_row(show.stereo_mode);
     EyeView views[2];
@@ -120,7 +121,7 @@ void draw_text_over_frame(const SlideShow& show) {
         label = "Stereo mode " + std::to_string(static_cast<int>(row.mode)) + ": " + row.name;
     for (int i = 0; i < count; ++i) {
         draw_caption(show.slide->caption, views[i]);
-        if (!label.empty()) draw_corner_label(label.c_str(), views[i]);
+        if (!label.empty()) draw_corner_label(label.c_str(), views[i], show.slide->caption.top < 0.5);
     }
 }
 

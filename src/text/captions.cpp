@@ -98,9 +98,10 @@ void draw_caption(const Caption& caption, const EyeView& eye_view) {
                   static_cast<float>(view.layout_h) * caption.size, view);
 }
 
-void draw_corner_label(const char* text, const EyeView& eye_view) {
+void draw_corner_label(const char* text, const EyeView& eye_view, bool at_bottom) {
     const EyeView view = text_layout(eye_view);
     const float pixel_size = static_cast<float>(view.layout_h) * CAPTION_SIZE;
     const int32_t margin = static_cast<int32_t>(pixel_size);
-    draw_outlined(text, {margin, margin, view.layout_w - margin}, pixel_size, view);
+    const int32_t top = at_bottom ? view.layout_h - 3 * margin : margin;
+    draw_outlined(text, {margin, top, view.layout_w - margin}, pixel_size, view);
 }

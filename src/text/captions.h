@@ -27,5 +27,6 @@ CaptionPlace caption_place(const Caption& caption, int32_t width, int32_t height
 
 // The caption in one view (see text_views), placed by its layout.
 void draw_caption(const Caption& caption, const EyeView& view);
-// A short line of outlined text in the view's top left corner, at a caption's size.
-void draw_corner_label(const char* text, const EyeView& view);
+// A short line of outlined text at a caption's size in the view's top left
+// corner, or its bottom left one.
+void draw_corner_label(const char* text, const EyeView& view, bool at_bottom);
