@@ -43,8 +43,14 @@ struct Display {
     int32_t screen_width = 0, screen_height = 0;  // the window's client size once it is open
     int32_t fullscreen_offset_x = 0, fullscreen_offset_y = 0;
     void* window_handle = nullptr;
+    // The keyboard as each frame reads it: what is down, what was down a
+    // frame before, and how often each key went down in between.
     uint8_t key_state[256] = {};
     uint8_t prev_key_state[256] = {};
+    uint8_t key_presses[256] = {};
+    // Gathered while something is awaited, for the next snapshot.
+    uint8_t waiting_key_state[256] = {};
+    uint8_t waiting_key_presses[256] = {};
     int32_t quit_requested = 0;
     uint8_t minimise_pending = 0;
 
@@ -68,8 +74,16 @@ enum : uint8_t {
 };
 
 inline bool key_held(uint8_t vk) { return (display.key_state[vk] & 0x80) != 0; }
-inline bool key_newly_pressed(uint8_t vk) {
-    return (display.key_state[vk] & 0x80) != 0 && (display.prev_key_state[vk] & 0x80) == 0;
+// How often a key went down since the frame before: a press and release
+// between two frames counts in the later one.
+inline int key_press_count(uint8_t vk) {
+    const bool went_down = (display.key_state[vk] & 0x80) != 0 && (display.prev_key_state[vk] & 0x80) == 0;
+    return display.key_presses[vk] > 0 ? display.key_presses[vk] : went_down ? 1 : 0;
+}
+inline bool key_newly_pressed(uint8_t vk) { return key_press_count(vk) > 0; }
+// While something is awaited: whether a key is down or has gone down since the last frame.
+inline bool key_asked_while_waiting(uint8_t vk) {
+    return (display.waiting_key_state[vk] & 0x80) != 0 || display.waiting_key_presses[vk] > 0;
 }
 
 // The window rectangle for a resolution request, moved by the fullscreen
@@ -85,5 +99,9 @@ int32_t gfx_open_window(const char* title, void* instance);
 void gfx_resize(int32_t width, int32_t height);
 // Messages, key snapshot and minimising; returns quit_requested.
 int32_t gfx_pump_messages();
+// While something is awaited: waits up to `ms` milliseconds for messages,
+// dispatches them and gathers the keys for the next snapshot; returns
+// quit_requested.
+int32_t gfx_wait_messages(uint32_t ms);
 void gfx_release_context();
 void collect_monitor_rect(const PlatRect* rect, void* user);

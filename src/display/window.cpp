@@ -5,6 +5,7 @@
 #include "base/report.h"
 #include "config/settings.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -125,6 +126,7 @@ int32_t gfx_open_window(const char* title, void* instance) {
 
     std::memset(display.key_state, 0, sizeof(display.key_state));
     std::memset(display.prev_key_state, 0, sizeof(display.prev_key_state));
+    std::memset(display.key_presses, 0, sizeof(display.key_presses));
 
     switch (plat_create_window(place.x, place.y, place.width, place.height, title, instance, &display.window_handle)) {
     case PLAT_CREATE_OK: break;
@@ -194,6 +196,23 @@ void gfx_release_context() {
     plat_release_context();
 }
 
+namespace {
+
+// Adds the presses since the last call to `presses`, saturating.
+void gather_keys(uint8_t keys[256], uint8_t presses[256]) {
+    uint8_t since[256];
+    plat_get_keyboard_state(keys, since);
+    for (int vk = 0; vk < 256; ++vk) presses[vk] = static_cast<uint8_t>(std::min(255, presses[vk] + since[vk]));
+}
+
+}  // namespace
+
+int32_t gfx_wait_messages(uint32_t ms) {
+    if (plat_wait_messages(ms)) display.quit_requested = 1;
+    gather_keys(display.waiting_key_state, display.waiting_key_presses);
+    return display.quit_requested;
+}
+
 int32_t gfx_pump_messages() {
     if (plat_pump_messages()) {
         display.quit_requested = 1;
@@ -205,7 +224,9 @@ int32_t gfx_pump_messages() {
     }
     if (!display.minimise_pending) plat_set_topmost();
     std::memcpy(display.prev_key_state, display.key_state, sizeof(display.key_state));
-    plat_get_keyboard_state(display.key_state);
+    std::memcpy(display.key_presses, display.waiting_key_presses, sizeof(display.key_presses));
+    std::memset(display.waiting_key_presses, 0, sizeof(display.waiting_key_presses));
+    gather_keys(display.key_state, display.key_presses);
     if (key_held(VK_KEY_MENU) && key_held(VK_KEY_TAB)) {
         display.minimise_pending = 1;
         plat_minimise();

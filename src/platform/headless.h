@@ -22,6 +22,7 @@ struct State {
 
     // Scripted input.
     uint8_t keys[256] = {};
+    uint8_t presses[256] = {};  // key-down events since the last snapshot, whatever keys[] says now
     int32_t cursor_x = 0, cursor_y = 0;
 
     // Scripted clock: the counter advances by frame_ticks at every buffer swap.
@@ -38,6 +39,11 @@ struct State {
     // buffer swap, when the finished frame can still be read back.
     std::function<void(int pump)> on_pump;
     std::function<void(int frame)> on_swap;
+    // Runs at every wait for messages while something else is awaited (not
+    // counted as a pump), with the number of such waits so far.
+    std::function<void(int wait)> on_wait;
+    // Runs when a picture file is about to be read, on whichever thread reads it.
+    std::function<void(const char* path)> on_file;
     bool quit_message = false;   // the next pump takes WM_QUIT
     bool close_window = false;   // the next pump delivers WM_CLOSE
     bool iconic = false;
@@ -47,7 +53,7 @@ struct State {
     PlatRect window{};
     std::string title;
     void* instance = nullptr;
-    int pumps = 0, swaps = 0;
+    int pumps = 0, swaps = 0, waits = 0;
     int topmost_calls = 0, minimise_calls = 0, hide_cursor_calls = 0, release_calls = 0;
     std::vector<std::pair<int32_t, int32_t>> mode_changes;
     int mode_restores = 0;

@@ -65,9 +65,7 @@ void keys_fill_generic(uint8_t keys[256]) {
     keys[0x12] = (keys[0xA4] | keys[0xA5]) & 0x80;
 }
 
-namespace {
-
-uint8_t vk_from_layout(int usage, int32_t layout_code) {
+uint8_t vk_of_key(int usage, int32_t layout_code) {
     if (layout_code >= 'a' && layout_code <= 'z') return static_cast<uint8_t>('A' + (layout_code - 'a'));
     if (layout_code >= 'A' && layout_code <= 'Z') return static_cast<uint8_t>(layout_code);
     // A letter key labelled with a symbol (AZERTY's comma) is no letter; one of
@@ -77,13 +75,22 @@ uint8_t vk_from_layout(int usage, int32_t layout_code) {
     return vk_from_hid_usage(usage);
 }
 
-}  // namespace
+void count_key_press(uint8_t presses[256], uint8_t vk) {
+    auto count = [presses](uint8_t key) {
+        if (presses[key] < 255) ++presses[key];
+    };
+    if (vk == 0) return;
+    count(vk);
+    if (vk == 0xA0 || vk == 0xA1) count(0x10);
+    if (vk == 0xA2 || vk == 0xA3) count(0x11);
+    if (vk == 0xA4 || vk == 0xA5) count(0x12);
+}
 
 void keys_from_usages(const uint8_t* pressed, int count, const KeyLayout& layout, uint8_t keys[256]) {
     std::memset(keys, 0, 256);
     for (int usage = 0; usage < count; ++usage)
         if (pressed[usage]) {
-            const uint8_t vk = vk_from_layout(usage, layout ? layout(usage) : 0);
+            const uint8_t vk = vk_of_key(usage, layout ? layout(usage) : 0);
             if (vk) keys[vk] = 0x80;
         }
     keys_fill_generic(keys);

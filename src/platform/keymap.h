@@ -18,6 +18,13 @@ using KeyLayout = std::function<int32_t(int usage)>;
 // place (arrows, Esc, Shift, Ctrl, the digit row).
 void keys_from_usages(const uint8_t* pressed, int count, const KeyLayout& layout, uint8_t keys[256]);
 
+// The virtual key of the key at a HID usage, to which the layout gives
+// layout_code (see KeyLayout); 0 for none.
+uint8_t vk_of_key(int usage, int32_t layout_code);
+// Counts a press of a virtual key (saturating at 255), and of the generic
+// Shift, Ctrl or Alt key for a left or right one.
+void count_key_press(uint8_t presses[256], uint8_t vk);
+
 // Sets the generic Shift, Ctrl and Alt entries from their left and right
 // variants, as GetKeyboardState reports them.
 void keys_fill_generic(uint8_t keys[256]);

@@ -49,8 +49,14 @@ void* plat_gl_proc_address(const char* name);
 // PeekMessage/GetMessage/TranslateMessage/DispatchMessage until the queue is
 // empty. Returns 1 as soon as the quit message (WM_QUIT) is taken, else 0.
 int plat_pump_messages();
+// While something else is awaited: MsgWaitForMultipleObjects for input, at
+// most `ms` milliseconds, then the queue pumped as above.
+int plat_wait_messages(uint32_t ms);
 
-void plat_get_keyboard_state(uint8_t keys[256]);  // GetKeyboardState: Win32 virtual-key layout
+// GetKeyboardState (Win32 virtual-key layout), and how often each key went
+// down since the last call, auto-repeat not counted: a key pressed and
+// released between two calls shows up there alone.
+void plat_get_keyboard_state(uint8_t keys[256], uint8_t presses[256]);
 bool plat_is_iconic();                            // IsIconic(window_handle)
 void plat_minimise();                             // ShowWindow(window_handle, SW_MINIMIZE)
 void plat_set_topmost();                          // SetWindowPos(HWND_TOPMOST, NOMOVE|NOSIZE)

@@ -11,7 +11,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace headless {
 
@@ -98,10 +100,10 @@ void plat_swap_buffers() {
     s.ticks += static_cast<uint32_t>(s.frame_ticks * 1000 / (s.frequency > 0 ? s.frequency : 1));
 }
 
-int plat_pump_messages() {
-    headless::State& s = state();
-    if (s.on_pump) s.on_pump(s.pumps);
-    ++s.pumps;
+namespace {
+
+// The messages the script has put in the queue.
+int deliver_messages(headless::State& s) {
     if (s.close_window) {
         s.close_window = false;
         gfx_window_proc(&s, PLAT_MSG_CLOSE, 0, 0, 0);
@@ -113,7 +115,29 @@ int plat_pump_messages() {
     return 0;
 }
 
-void plat_get_keyboard_state(uint8_t keys[256]) { std::memcpy(keys, state().keys, 256); }
+}  // namespace
+
+int plat_pump_messages() {
+    headless::State& s = state();
+    if (s.on_pump) s.on_pump(s.pumps);
+    ++s.pumps;
+    return deliver_messages(s);
+}
+
+int plat_wait_messages(uint32_t ms) {
+    headless::State& s = state();
+    if (s.on_wait) s.on_wait(s.waits);
+    ++s.waits;
+    // Real time passes, for the threads awaited; the scripted clock stands still.
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    return deliver_messages(s);
+}
+
+void plat_get_keyboard_state(uint8_t keys[256], uint8_t presses[256]) {
+    std::memcpy(keys, state().keys, 256);
+    std::memcpy(presses, state().presses, 256);
+    std::memset(state().presses, 0, 256);
+}
 bool plat_is_iconic() { return state().iconic; }
 void plat_minimise() {
     ++state().minimise_calls;
@@ -162,7 +186,11 @@ bool plat_delete_file(const char* path) {
 }
 bool plat_replace_file(const char* from, const char* to) { return std::rename(from, to) == 0; }
 bool plat_path_exists(const char* path) { return posix_path_exists(path); }
-int64_t plat_regular_file_size(const char* path) { return posix_regular_file_size(path); }
+int64_t plat_regular_file_size(const char* path) {
+    // On the loader's thread too: the hook is set before the show starts.
+    if (state().on_file) state().on_file(path);
+    return posix_regular_file_size(path);
+}
 const char* const* plat_image_converters() { return posix_image_converters(); }
 bool plat_text_lines_end_crlf() { return false; }
 int plat_run_program(const char* const argv[]) {

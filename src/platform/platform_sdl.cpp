@@ -12,11 +12,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
 SDL_Window* window = nullptr;
 SDL_GLContext context = nullptr;
+uint8_t key_presses[256] = {};  // since the last keyboard snapshot
 bool video_ready = false;
 bool mode_changed = false;
 
@@ -109,6 +111,11 @@ int plat_pump_messages() {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT) return 1;
+        if (event.type == SDL_KEYDOWN && !event.key.repeat) {
+            const SDL_Scancode usage = event.key.keysym.scancode;
+            count_key_press(key_presses, vk_of_key(usage, static_cast<int32_t>(SDL_GetKeyFromScancode(usage))));
+            continue;
+        }
         if (event.type != SDL_WINDOWEVENT) continue;
         switch (event.window.event) {
         case SDL_WINDOWEVENT_SIZE_CHANGED:
@@ -125,13 +132,20 @@ int plat_pump_messages() {
     return 0;
 }
 
-void plat_get_keyboard_state(uint8_t keys[256]) {
+int plat_wait_messages(uint32_t ms) {
+    SDL_WaitEventTimeout(nullptr, static_cast<int>(ms));
+    return plat_pump_messages();
+}
+
+void plat_get_keyboard_state(uint8_t keys[256], uint8_t presses[256]) {
     int count = 0;
     const Uint8* pressed = SDL_GetKeyboardState(&count);
     const KeyLayout layout = [](int usage) {
         return static_cast<int32_t>(SDL_GetKeyFromScancode(static_cast<SDL_Scancode>(usage)));
     };
     keys_from_usages(pressed, count, layout, keys);
+    std::memcpy(presses, key_presses, sizeof key_presses);
+    std::memset(key_presses, 0, sizeof key_presses);
 }
 
 bool plat_is_iconic() { return window && (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED); }

@@ -26,8 +26,13 @@ const char* const CLASS_NAME = "OpenGL WinClass";
 HWND window = nullptr;
 HDC device_context = nullptr;
 HGLRC gl_context = nullptr;
+uint8_t key_presses[256] = {};  // since the last keyboard snapshot
 
 LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    // Bit 30 of a key-down message: the key was down before (auto-repeat).
+    if ((message == WM_KEYDOWN || message == WM_SYSKEYDOWN) && !(lparam & (LPARAM(1) << 30)) &&
+        key_presses[wparam & 0xFF] < 255)
+        ++key_presses[wparam & 0xFF];
     switch (message) {
     case WM_SIZE:
         gfx_window_proc(hwnd, PLAT_MSG_SIZE, static_cast<uint32_t>(wparam), LOWORD(lparam), HIWORD(lparam));
@@ -132,12 +137,19 @@ int plat_pump_messages() {
     return 0;
 }
 
-void plat_get_keyboard_state(uint8_t keys[256]) {
+int plat_wait_messages(uint32_t ms) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_ALLINPUT);
+    return plat_pump_messages();
+}
+
+void plat_get_keyboard_state(uint8_t keys[256], uint8_t presses[256]) {
     BYTE state[256];
     if (GetKeyboardState(state))
         std::memcpy(keys, state, 256);
     else
         std::memset(keys, 0, 256);
+    std::memcpy(presses, key_presses, sizeof key_presses);
+    std::memset(key_presses, 0, sizeof key_presses);
 }
 
 bool plat_is_iconic() { return window && IsIconic(window); }

@@ -53,9 +53,13 @@ int posix_run_program(const char* const argv[]) {
 
 void posix_lower_thread_priority() {
 #ifdef SYS_gettid
-    // Linux gives every thread its own nice value; 10 leaves the frame loop
-    // about nine tenths of a core it has to share.
-    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
+    // Linux gives every thread its own nice value; 10 more than the
+    // process's (as `nice` stacks, at most 19) leaves the frame loop about
+    // nine tenths of a core it has to share, however nice the process is.
+    errno = 0;
+    const int process = getpriority(PRIO_PROCESS, 0);
+    if (process == -1 && errno != 0) return;
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), process + 10 < 19 ? process + 10 : 19);
 #endif
 }
 
