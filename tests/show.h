@@ -180,6 +180,26 @@ inline int check_frame(const std::vector<uint8_t>& rgb, const ScreenModel& m, in
     return checked;
 }
 
+// Frames of a quarter second (a slide of "Slide time: 1" lasts four) on a
+// small desktop, for tests of order and timing.
+inline void quarter_second_frames() {
+    headless::state().frame_ticks = 250000;
+    headless::State& s = headless::state();
+    s.primary_w = s.virtual_w = 200, s.primary_h = s.virtual_h = 150, s.monitors = {{0, 0, 200, 150}};
+}
+
+// Slides 1 to count: "ln.bmp" and "rn.bmp", test pictures of w x h.
+inline std::string slides(int count, int w = 32, int h = 24) {
+    std::string config;
+    for (int n = 1; n <= count; ++n) {
+        const std::string l = "l" + std::to_string(n) + ".bmp", r = "r" + std::to_string(n) + ".bmp";
+        write_picture(l, n, 0, w, h);
+        write_picture(r, n, 1, w, h);
+        config += "Left image: " + l + "\nRight image: " + r + "\n";
+    }
+    return config;
+}
+
 // What a first run adds to config.txt: the display settings with their documentation.
 inline const std::string DESCRIPTIVE =
     "Resolution (XxY, 'auto', 'span', 'display N' or 'span N,M...'): auto\n"
@@ -221,6 +241,11 @@ public:
         at(to, [vk](headless::State& s) { s.keys[vk] = 0; });
     }
     void press(uint8_t vk, int frame) { hold(vk, frame, frame + 1); }
+    // The key goes down and up again `times` times before pump k: frame k
+    // sees it up, and only the presses tell.
+    void tap(uint8_t vk, int pump, int times = 1) {
+        at(pump, [vk, times](headless::State& s) { s.presses[vk] = static_cast<uint8_t>(s.presses[vk] + times); });
+    }
     // Runs app_main; Esc goes down at pump `frames` unless the show ends first.
     int run(int frames) {
         headless::State& s = headless::state();

@@ -280,7 +280,8 @@ TEST_F(Show, TexturesOfSlidesLetGoAreReusedOrFreed) {
     });
     ASSERT_EQ(run(30), 0);
     EXPECT_EQ(slides_shown(), expected);
-    EXPECT_LE(*std::max_element(live.begin(), live.end()), live.front() + 2);
+    // The font's, a pair each for the slide on the screen and the next one, and spares for one slide.
+    EXPECT_LE(*std::max_element(live.begin(), live.end()), 1 + 3 * 2);
     // Names come in increasing order: the newest tells how many textures were
     // made. Only the odd slide out, and the one after it, make theirs anew:
     // about 30, where a new pair each frame would make 60.

@@ -11,24 +11,6 @@
 
 namespace {
 
-// Frames of a quarter second (a slide of "Slide time: 1" lasts four) on a
-// small desktop, for tests of order and timing.
-void quarter_second_frames() {
-    headless::state().frame_ticks = 250000;
-    Show::desktop(200, 150);
-}
-
-std::string slides(int count, int w = 32, int h = 24) {
-    std::string config;
-    for (int n = 1; n <= count; ++n) {
-        const std::string l = "l" + std::to_string(n) + ".bmp", r = "r" + std::to_string(n) + ".bmp";
-        write_picture(l, n, 0, w, h);
-        write_picture(r, n, 1, w, h);
-        config += "Left image: " + l + "\nRight image: " + r + "\n";
-    }
-    return config;
-}
-
 int count_pixels(const std::vector<uint8_t>& rgb, int w, int x0, int y0, int x1, int y1, bool white) {
     int n = 0;
     for (int y = y0; y < y1; ++y)
@@ -158,7 +140,7 @@ TEST_F(Show, RandomOrderDrawsAmongTheFirstN) {
     hold(VK_KEY_RIGHT, 9, 10);
     ASSERT_EQ(run(20), 0);
     EXPECT_EQ(slides_shown(), (std::vector<int>{3, 3, 4, 4, 3, 3, 2, 2, 1, 2, 2, 3, 3, 0, 0, 2, 2, 1, 1, 4}));
-    EXPECT_EQ(most_held, 3u);
+    EXPECT_EQ(most_held, 4u);  // the screen, the next draw, and the slides before and after for the arrows
 }
 
 // The offset follows the mouse while Shift is held, measured in the left

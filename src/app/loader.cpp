@@ -4,6 +4,7 @@
 #include "display/display.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 
 SlideLoader::SlideLoader() : thread_([this] { work(); }) {}
@@ -12,6 +13,7 @@ SlideLoader::~SlideLoader() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
+        for (const auto& job : jobs_) job->cancelled = true;
     }
     changed_.notify_all();
     thread_.join();
@@ -46,7 +48,7 @@ void SlideLoader::work() {
         std::unique_ptr<Slide> slide;
         std::exception_ptr error;
         try {
-            slide = prepare_slide(job->request);
+            slide = prepare_slide(job->request, &job->cancelled);
         } catch (...) {
             // Handed to the frame loop, which ends the show as if it had failed itself.
             error = std::current_exception();
@@ -59,11 +61,15 @@ void SlideLoader::work() {
     }
 }
 
+std::deque<std::shared_ptr<SlideLoader::Job>>::iterator SlideLoader::find(int n, bool preview) {
+    return std::find_if(jobs_.begin(), jobs_.end(),
+                        [&](const auto& j) { return j->request.number == n && j->request.preview == preview; });
+}
+
 void SlideLoader::want(const SlideRequest& request) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        for (const auto& job : jobs_)
-            if (job->request.number == request.number) return;
+        if (find(request.number, request.preview) != jobs_.end()) return;
         auto job = std::make_shared<Job>();
         job->request = request;
         jobs_.push_back(std::move(job));
@@ -85,10 +91,11 @@ void SlideLoader::keep_only(const std::vector<int>& numbers) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         auto unwanted = [&](const std::shared_ptr<Job>& job) {
-            return std::find(numbers.begin(), numbers.end(), job->request.number) == numbers.end();
+            return job->request.preview ||
+                   std::find(numbers.begin(), numbers.end(), job->request.number) == numbers.end();
         };
         for (const auto& job : jobs_)
-            if (unwanted(job)) dropped.push_back(job);
+            if (unwanted(job)) dropped.push_back(job), job->cancelled = true;
         jobs_.erase(std::remove_if(jobs_.begin(), jobs_.end(), unwanted), jobs_.end());
     }
     // On the frame loop's thread, outside the lock: the textures with storage are kept.
@@ -110,18 +117,43 @@ void SlideLoader::upload_some(size_t budget) {
             if (job->slide) decoded.push_back(job);
     }
     // Once decoded, a slide is touched by this thread alone.
-    for (const auto& job : decoded) job->slide->upload_some(&budget, &spares_);
+    for (const auto& job : decoded)
+        if (!job->uploaded) job->uploaded = job->slide->upload_some(&budget, &spares_);
 }
 
-std::unique_ptr<Slide> SlideLoader::take(int n) {
+std::unique_ptr<Slide> SlideLoader::take_if_uploaded(int n) {
+    std::shared_ptr<Job> job;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = find(n, false);
+        if (it == jobs_.end() || !(*it)->slide || !(*it)->uploaded) return nullptr;
+        job = *it;
+        jobs_.erase(it);
+    }
+    return std::move(job->slide);
+}
+
+std::unique_ptr<Slide> SlideLoader::take(int n, bool preview, const std::function<bool()>& keep_waiting) {
     std::shared_ptr<Job> job;
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        auto it = std::find_if(jobs_.begin(), jobs_.end(), [n](const auto& j) { return j->request.number == n; });
+        auto it = find(n, preview);
         if (it == jobs_.end()) return nullptr;
         job = *it;
-        changed_.wait(lock, [&] { return job->slide != nullptr || job->error; });
-        jobs_.erase(std::find(jobs_.begin(), jobs_.end(), job));
+        // Ahead of every slide not yet begun.
+        if (!job->started) {
+            jobs_.erase(it);
+            jobs_.push_front(job);
+        }
+        const auto ready = [&] { return job->slide != nullptr || job->error; };
+        while (!changed_.wait_for(lock, std::chrono::milliseconds(5), ready)) {
+            lock.unlock();
+            const bool waiting = keep_waiting();
+            lock.lock();
+            if (!waiting) return nullptr;
+        }
+        const auto at = std::find(jobs_.begin(), jobs_.end(), job);
+        if (at != jobs_.end()) jobs_.erase(at);
     }
     if (job->error) std::rethrow_exception(job->error);
     size_t budget = SIZE_MAX;

@@ -5,9 +5,11 @@
 
 #include "app/slides.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -20,21 +22,26 @@ public:
     SlideLoader(const SlideLoader&) = delete;
     SlideLoader& operator=(const SlideLoader&) = delete;
 
-    // Asks for a slide unless it is held or on its way.
+    // Asks for a slide (or its preview) unless it is held or on its way.
     void want(const SlideRequest& request);
     // Holds a slide that is ready as it is (one that just left the screen).
     void keep(std::unique_ptr<Slide> slide);
-    // Forgets every slide but these; their textures are kept as spares, up
-    // to as many as one slide has, for the slides to come.
+    // Forgets every slide but these, and every preview; a decoding under
+    // way is abandoned. Their textures are kept as spares, up to as many as
+    // one slide has, for the slides to come.
     void keep_only(const std::vector<int>& numbers);
     // Room for one more slide like this one, made now (at the start, before
     // the frames that must not stall): the spares, and how many to keep.
     void make_spares_like(const Slide& slide);
     // Uploads up to `budget` bytes of texture rows of the slides decoded so far.
     void upload_some(size_t budget);
-    // Slide n, complete: waits for its decoding and uploads what is left;
-    // null when it was never asked for.
-    std::unique_ptr<Slide> take(int n);
+    // Slide n (or its preview), complete: moves it to the front of the queue,
+    // waits for its decoding and uploads what is left. While it waits,
+    // keep_waiting is called every few milliseconds; once that says false,
+    // or when the slide was never asked for, the result is null.
+    std::unique_ptr<Slide> take(int n, bool preview, const std::function<bool()>& keep_waiting);
+    // Slide n once it is decoded and uploaded by upload_some, else null.
+    std::unique_ptr<Slide> take_if_uploaded(int n);
     // Slides held or on their way.
     size_t count();
 
@@ -42,9 +49,12 @@ private:
     struct Job {
         SlideRequest request;
         std::unique_ptr<Slide> slide;  // set once decoded
-        std::exception_ptr error;              // or this, when preparing it threw
+        std::exception_ptr error;      // or this, when preparing it threw
         bool started = false;
+        bool uploaded = false;         // its textures complete (frame loop only)
+        std::atomic<bool> cancelled{false};
     };
+    std::deque<std::shared_ptr<Job>>::iterator find(int n, bool preview);
     void work();
 
     std::mutex mutex_;

@@ -26,10 +26,15 @@ namespace {
 
 const char* const WINDOW_TITLE = "Parallaxon [Qorvath 2014-15]";
 
-// Texture bytes uploaded per frame for the slides prepared ahead: small
-// enough that no frame stalls, large enough that a camera-size pair is up
-// within two seconds at 60 frames a second.
-constexpr size_t UPLOAD_BYTES_PER_FRAME = size_t(3) << 19;
+// Texture bytes uploaded per second of show for the slides prepared ahead,
+// shared out over the frames by their time: small enough that no frame
+// stalls, large enough that a camera-size pair is up within two seconds,
+// however few frames a second the renderer makes.
+constexpr double UPLOAD_BYTES_PER_SECOND = 96.0 * (1 << 20);
+// The size of a picture file from which the first slide is shown as a preview first.
+constexpr int64_t PREVIEW_FROM_BYTES = int64_t(1) << 20;
+// How long a wait for a slide lets the window's messages wait in turn.
+constexpr uint32_t WAIT_SLICE_MS = 5;
 
 struct SlideShow {
     ConfigList settings;
@@ -45,8 +50,11 @@ struct SlideShow {
     std::unique_ptr<Slide> slide;  // on the screen
     float scale_x = 0, scale_y = 0, offset_x = 0, offset_y = 0;
     int paused = 0;
-    bool ended = false;  // by "Slides to show": the process ends without saving
+    bool ended = false;     // by "Slides to show": the process ends without saving
+    bool quitting = false;  // Esc, Q or the window closed while a slide was awaited
+    bool spares_made = false;
     double clock = 0, last_reading = 0;
+    double last_upload = 0;  // the clock's reading at the last frame's uploads
     // Read-ahead: the slide the timed advance goes to next, drawn in advance
     // in random order (the generator's state before that draw is kept, so the
     // draw can be made again when an arrow changes the slide it is compared with).
@@ -55,11 +63,33 @@ struct SlideShow {
     uint32_t random_before_next = 0;
 };
 
-// The one way from a slide number to the screen: the slide prepared ahead,
-// or else prepared now; installed with the working offset carried over, which
-// a slide without an offset of its own keeps.
+// While a slide is awaited the window's messages are dispatched, and Esc, Q
+// or closing the window ends the show at once.
+bool keep_waiting(SlideShow& show) {
+    gfx_wait_messages(WAIT_SLICE_MS);
+    if (display.quit_requested || key_asked_while_waiting(VK_KEY_ESCAPE) || key_asked_while_waiting('Q'))
+        show.quitting = true;
+    return !show.quitting;
+}
+
+// Slide m (or its preview) for the screen: prepared ahead, or asked for now
+// and awaited; null when the show ends meanwhile.
+std::unique_ptr<Slide> fetch_slide(SlideShow& show, int m, bool preview = false) {
+    show.loader.want(slide_request(&show.settings, m, show.stereo_mode, preview));
+    return show.loader.take(m, preview, [&show] { return keep_waiting(show); });
+}
+
+// A preview pays where the whole picture takes long to decode: a camera's
+// JPEG is several megabytes.
+bool worth_a_preview(const SlideShow& show, int m) {
+    const ConfigEntry* left = find_nth_entry(&show.settings, "Left image", m);
+    return left && plat_regular_file_size(left->value) >= PREVIEW_FROM_BYTES;
+}
+
+// The one way from a slide to the screen: installed with the working offset
+// carried over, which a slide without an offset of its own keeps. Its clock
+// starts now, however long it took to come.
 void show_slide(SlideShow& show, std::unique_ptr<Slide> coming, int m) {
-    if (!coming) coming = load_slide(&show.settings, m, show.stereo_mode);
     install_slide(coming.get(), &show.settings, m, show.offset_x, show.offset_y);
     show.number = m;
     show.slide = std::move(coming);
@@ -68,14 +98,48 @@ void show_slide(SlideShow& show, std::unique_ptr<Slide> coming, int m) {
     show.offset_x = show.slide->stereo_offset_x;
     show.offset_y = show.slide->stereo_offset_y;
     show.clock = 0;
+    show.last_reading = get_seconds();
+}
+
+// Once, when the first whole slide is on the screen: texture storage for a
+// slide like it, so that the first changes make none.
+void make_room_ahead(SlideShow& show) {
+    if (show.spares_made || show.slide->preview) return;
+    show.loader.make_spares_like(*show.slide);
+    show.spares_made = true;
+}
+
+// The whole picture in place of the preview, once it is uploaded: the same
+// size on the screen, the clock and offset going on as they were.
+void replace_preview(SlideShow& show) {
+    if (!show.slide->preview) return;
+    std::unique_ptr<Slide> whole = show.loader.take_if_uploaded(show.number);
+    if (!whole) return;
+    install_slide(whole.get(), &show.settings, show.number, show.offset_x, show.offset_y);
+    show.slide = std::move(whole);
+    show.scale_x = show.slide->texture_scale_x;
+    show.scale_y = show.slide->texture_scale_y;
+    make_room_ahead(show);
 }
 
 bool slide_exists(const SlideShow& show, int m) {
     return show.settings.count > 0 && find_nth_entry(&show.settings, "Left image", m) != nullptr;
 }
 
-// The next slide of the timed advance, and the slides kept ready: that one and
-// the one before the current (for Left). Everything else is let go.
+void want_ahead(SlideShow& show) {
+    std::vector<int> wanted;
+    if (show.slide->preview) wanted.push_back(show.number);
+    wanted.push_back(show.next_number);
+    if (show.number > 1) wanted.push_back(show.number - 1);
+    if (show.randomise != 0 && slide_exists(show, show.number + 1)) wanted.push_back(show.number + 1);
+    show.loader.keep_only(wanted);
+    for (int m : wanted) show.loader.want(slide_request(&show.settings, m, show.stereo_mode));
+}
+
+// The next slide of the timed advance, and the slides kept ready: that one,
+// the one before the current (for Left), in random order the one after it
+// (for Right), and the whole picture of a preview on the screen. Everything
+// else is let go.
 void plan_ahead(SlideShow& show) {
     if (show.randomise == 0) {
         show.next_number = slide_exists(show, show.number + 1) ? show.number + 1 : 1;
@@ -85,11 +149,9 @@ void plan_ahead(SlideShow& show) {
         if (m == show.number) m = pick_random_slide(show.randomise, show.n_over_32768);
         show.next_number = m;
     }
-    std::vector<int> wanted{show.next_number};
-    if (show.number > 1) wanted.push_back(show.number - 1);
-    show.loader.keep_only(wanted);
-    for (int m : wanted) show.loader.want(slide_request(&show.settings, m, show.stereo_mode));
+    want_ahead(show);
 }
+
 
 // Another stereo mode lays each eye out at another size, and the coloured
 // modes need textures of their own: the slide on screen is prepared again
@@ -98,15 +160,14 @@ void change_stereo_mode(SlideShow& show, int step) {
     show.stereo_mode = stereo_mode_step(show.stereo_mode, step);
     show.stereo_mode_changed = true;
     show.loader.keep_only({});
+    std::unique_ptr<Slide> again = fetch_slide(show, show.number);
+    if (!again) return;
     const double clock = show.clock;
     show.slide.reset();
-    show_slide(show, nullptr, show.number);
+    show_slide(show, std::move(again), show.number);
     show.clock = clock;
-    show.last_reading = get_seconds();
     show.mode_label_until = show.last_reading + 2;
-    std::vector<int> wanted{show.next_number};
-    if (show.number > 1) wanted.push_back(show.number - 1);
-    for (int m : wanted) show.loader.want(slide_request(&show.settings, m, show.stereo_mode));
+    want_ahead(show);
 }
 
 // The caption, and for a while after M the mode's number and name, inside
@@ -137,11 +198,27 @@ void save_stereo_mode(SlideShow& show) {
     config_add(&show.settings, "Stereo mode", number.c_str());
 }
 
-// The slide leaving the screen stays ready in case it is wanted again.
+// Esc, Q or the window closed: the settings are written back.
+int end_show(SlideShow& show) {
+    save_stereo_mode(show);
+    config_save(&show.settings, "config.txt", ':');
+    config_free(&show.settings);
+    return 0;
+}
+
+// The slide leaving the screen stays ready in case it is wanted again (a
+// preview does not). When the show ends while the coming one is awaited, the
+// screen keeps the slide it has.
 void change_slide(SlideShow& show, int m) {
+    std::unique_ptr<Slide> coming;
+    if (m == show.number && !show.slide->preview) {
+        coming = std::move(show.slide);
+    } else {
+        coming = fetch_slide(show, m);
+        if (!coming) return;
+    }
     std::unique_ptr<Slide> leaving = std::move(show.slide);
-    std::unique_ptr<Slide> coming = m == show.number ? std::move(leaving) : show.loader.take(m);
-    if (leaving) show.loader.keep(std::move(leaving));
+    if (leaving && !leaving->preview) show.loader.keep(std::move(leaving));
     show_slide(show, std::move(coming), m);
 }
 
@@ -149,8 +226,17 @@ void change_slide(SlideShow& show, int m) {
 // against the slide they lead to.
 void step_to(SlideShow& show, int m) {
     change_slide(show, m);
+    if (show.quitting) return;
     if (show.randomise != 0) rand15_seed(show.random_before_next);
     plan_ahead(show);
+}
+
+// Where the arrows pressed since the last frame lead: each Left a slide back,
+// not before the first, each Right one on, not past the last.
+int arrows_target(const SlideShow& show, int left, int right) {
+    int m = std::max(1, show.number - left);
+    for (; right > 0 && slide_exists(show, m + 1); --right) ++m;
+    return m;
 }
 
 void timed_advance(SlideShow& show) {
@@ -159,7 +245,7 @@ void timed_advance(SlideShow& show) {
         return;
     }
     change_slide(show, show.next_number);
-    plan_ahead(show);
+    if (!show.quitting) plan_ahead(show);
 }
 
 void run_frame_steps(SlideShow& show) {
@@ -171,10 +257,12 @@ void run_frame_steps(SlideShow& show) {
     if (!show.paused) show.clock += get_seconds() - show.last_reading;
     show.last_reading = get_seconds();
 
-    if (key_newly_pressed(VK_KEY_LEFT) && show.number > 1) step_to(show, show.number - 1);
-    if (key_newly_pressed(VK_KEY_RIGHT) && slide_exists(show, show.number + 1)) step_to(show, show.number + 1);
-    if (show.clock >= show.slide_duration) timed_advance(show);
-    if (show.ended) return;
+    const int left = key_press_count(VK_KEY_LEFT), right = key_press_count(VK_KEY_RIGHT);
+    if ((left > 0 && show.number > 1) || (right > 0 && slide_exists(show, std::max(1, show.number - left) + 1)))
+        step_to(show, arrows_target(show, left, right));
+    if (!show.quitting && show.clock >= show.slide_duration) timed_advance(show);
+    if (show.ended || show.quitting) return;
+    replace_preview(show);
 
     const double zoom = zoom_factor(show.clock, show.pause_before_zoom, show.inverse_zoom_time);
     draw_eye_views(show.slide->eye_textures(), {show.stereo_mode, static_cast<float>(zoom), show.scale_x,
@@ -182,7 +270,10 @@ void run_frame_steps(SlideShow& show) {
     if (stereo_mode_row(show.stereo_mode).compositor == Compositor::interlace_rows) stereo_interlace(show.swap_stereo);
     draw_text_over_frame(show);
     if (key_held(VK_KEY_CONTROL) && key_newly_pressed('S')) gfx_screenshot("3dimage");
-    show.loader.upload_some(UPLOAD_BYTES_PER_FRAME);
+    const double now = get_seconds();
+    const double frame_time = std::min(std::max(now - show.last_upload, 1.0 / 120), 0.125);
+    show.last_upload = now;
+    show.loader.upload_some(static_cast<size_t>(UPLOAD_BYTES_PER_SECOND * frame_time));
 }
 
 }  // namespace
@@ -224,14 +315,14 @@ int run_show(const char* /*command_line*/, void* instance) {
     rand15_seed(plat_seed_clock());
     show.n_over_32768 = show.randomise / 32768.0;
     show.number = show.randomise != 0 ? pick_random_slide(show.randomise, show.n_over_32768) : 1;
-    show_slide(show, nullptr, show.number);
-    plan_ahead(show);
-    // Before the first frame: the next slide ready, and room for the one
-    // after, so that the frames of the first slides neither share the
-    // machine with its decoding nor make new textures.
-    if (std::unique_ptr<Slide> next = show.loader.take(show.next_number)) show.loader.keep(std::move(next));
-    show.loader.make_spares_like(*show.slide);
-    show.last_reading = get_seconds();
+    // A large picture is on the screen at once as a preview, the whole of it
+    // after; the slides after that are read once the first frame is up.
+    const bool preview = worth_a_preview(show, show.number);
+    if (preview) show.loader.want(slide_request(&show.settings, show.number, show.stereo_mode, true));
+    show.loader.want(slide_request(&show.settings, show.number, show.stereo_mode));
+    std::unique_ptr<Slide> first = fetch_slide(show, show.number, preview);
+    if (!first) return end_show(show);
+    show_slide(show, std::move(first), show.number);
     if (display.screen_width == 0)
         report_inner("parallaxon", 75, REPORT_FATAL,
                      "GRAPHICS() macro not called at LOOP start, or no resolution specified", 0);
@@ -250,21 +341,25 @@ int run_show(const char* /*command_line*/, void* instance) {
             config_free(&show.settings);  // nothing is written
             return 0;
         }
+        if (show.quitting) break;
 
         glFinish();
         plat_swap_buffers();
-        if (first_frame) glClearColor(0, 0, 0, 0);
+        if (first_frame) {
+            glClearColor(0, 0, 0, 0);
+            plan_ahead(show);
+            make_room_ahead(show);
+        }
         first_frame = false;
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glLoadIdentity();
 
         const int32_t closed = gfx_pump_messages();
-        if (key_held(VK_KEY_ESCAPE) || key_held('Q') || closed) break;
+        if (key_held(VK_KEY_ESCAPE) || key_held('Q') || key_newly_pressed(VK_KEY_ESCAPE) ||
+            key_newly_pressed('Q') || closed)
+            break;
     }
-    save_stereo_mode(show);
-    config_save(&show.settings, "config.txt", ':');
-    config_free(&show.settings);
-    return 0;
+    return end_show(show);
 }
 
 }  // namespace
@@ -273,7 +368,9 @@ int app_main(const char* command_line, void* instance) {
     // Running out of memory ends the show like any fatal error: with a message
     // and status 1, config.txt as it was.
     try {
-        return run_show(command_line, instance);
+        const int status = run_show(command_line, instance);
+        screenshots_wait();
+        return status;
     } catch (const std::bad_alloc&) {
         report_inner("parallaxon", __LINE__, REPORT_FATAL, "Out of memory.", 0);
     } catch (const std::exception& error) {

@@ -167,7 +167,7 @@ bool Slide::upload_some(size_t* budget, std::vector<GLuint>* spares) {
     return true;
 }
 
-SlideRequest slide_request(const ConfigList* list, int n, StereoMode stereo_mode) {
+SlideRequest slide_request(const ConfigList* list, int n, StereoMode stereo_mode, bool preview) {
     SlideRequest request;
     request.number = n;
     const char* left_path = entry_value(list, "Left image", n);
@@ -178,12 +178,19 @@ SlideRequest slide_request(const ConfigList* list, int n, StereoMode stereo_mode
     request.same_image = (left_path && right_path && equals_nocase(left_path, right_path)) ? 1 : 0;
     request.stereo_mode = stereo_mode;
     request.target = picture_target(stereo_mode);
+    request.preview = preview;
+    if (preview) {
+        request.target.view_w = std::max(1, request.target.view_w / 8);
+        request.target.view_h = std::max(1, request.target.view_h / 8);
+    }
     return request;
 }
 
-std::unique_ptr<Slide> prepare_slide(const SlideRequest& request) {
+std::unique_ptr<Slide> prepare_slide(const SlideRequest& request, const std::atomic<bool>* cancelled) {
+    const auto abandoned = [cancelled] { return cancelled && cancelled->load(); };
     auto slide = std::make_unique<Slide>();
     slide->number = request.number;
+    slide->preview = request.preview;
     slide->same_image = request.same_image;
     const char* left_path = request.has_left ? request.left.c_str() : nullptr;
     EyePictures pictures = decode_file(left_path, request.target, slide->same_image != 0);
@@ -193,9 +200,11 @@ std::unique_ptr<Slide> prepare_slide(const SlideRequest& request) {
         // A stereo file's views are whole pictures, not halves of one.
         if (pictures.views) slide->same_image = 0;
     } else {
+        if (abandoned()) return nullptr;
         slide->right_image =
             decode_file(request.has_right ? request.right.c_str() : nullptr, request.target, false).left;
     }
+    if (abandoned()) return nullptr;
     slide->has_parallax = pictures.has_parallax && std::isfinite(pictures.parallax_offset_x);
     slide->parallax_offset_x = pictures.parallax_offset_x;
     const SimpleBitmap* images[2] = {&slide->left_image, &slide->right_image};
@@ -206,6 +215,7 @@ std::unique_ptr<Slide> prepare_slide(const SlideRequest& request) {
     const float span_y = texture_scale(images[0]->height, shapes[1].reported_height);
     const AnaglyphMatrices* matrices = stereo_mode_row(request.stereo_mode).anaglyph;
     for (int eye = 0; eye < 2; ++eye) {
+        if (abandoned()) return nullptr;
         const int unseen = eye_levels_unseen(request.stereo_mode, request.target.view_w, request.target.view_h,
                                              images[eye]->width, images[eye]->height,
                                              span_x * shapes[eye].width, span_y * shapes[eye].height);

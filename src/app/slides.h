@@ -12,6 +12,7 @@
 #include "render/texture.h"
 #include "text/captions.h"
 
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -25,11 +26,15 @@ struct SlideRequest {
     int32_t same_image = 0;
     StereoMode stereo_mode = StereoMode::none;
     PictureTarget target{};
+    // A quick small picture to show while the whole one is prepared: the
+    // views an eighth of their size, which a JPEG decodes at an eighth.
+    bool preview = false;
 };
-SlideRequest slide_request(const ConfigList* list, int n, StereoMode stereo_mode);
+SlideRequest slide_request(const ConfigList* list, int n, StereoMode stereo_mode, bool preview = false);
 
 struct Slide {
     int number = 0;
+    bool preview = false;
     SimpleBitmap left_image{}, right_image{};
     int32_t same_image = 0;
     // The eyes' textures, then in the coloured modes each eye's positive and
@@ -64,8 +69,9 @@ struct Slide {
 // How many slides exist, wherever they are.
 size_t slides_in_memory();
 
-// Reads, decodes and stages: no GL, no settings; any thread.
-std::unique_ptr<Slide> prepare_slide(const SlideRequest& request);
+// Reads, decodes and stages: no GL, no settings; any thread. Null once
+// `cancelled` is seen set, which is looked at between the steps.
+std::unique_ptr<Slide> prepare_slide(const SlideRequest& request, const std::atomic<bool>* cancelled = nullptr);
 // The settings' part of slide n, for the screen: its stereo offset (without
 // an entry of its own the camera's, or else the one carried over from the
 // slide before) and its caption.

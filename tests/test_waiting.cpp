@@ -1,0 +1,166 @@
+// Whole shows where the viewer is quicker than the frames or the slides: keys
+// pressed and released between two frames, Esc while a slide is awaited, a
+// slide slower to prepare than its predecessor's time, a preview first.
+#include "show.h"
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+// The picture files read during a show, in order, from whichever thread.
+struct FilesRead {
+    std::mutex mutex;
+    std::vector<std::string> paths;
+    bool has(const std::string& path) {
+        std::lock_guard<std::mutex> lock(mutex);
+        return std::find(paths.begin(), paths.end(), path) != paths.end();
+    }
+};
+
+// Records every file read; one named file takes `ms` of real time to reach.
+void watch_files(FilesRead* files, const std::string& slow = "", int ms = 0) {
+    headless::state().on_file = [files, slow, ms](const char* path) {
+        {
+            std::lock_guard<std::mutex> lock(files->mutex);
+            files->paths.push_back(path);
+        }
+        if (path == slow) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    };
+}
+
+}  // namespace
+
+// Keys that went down and up again between two frames count in the next
+// one, as often as they went down: five Rights land five slides on without
+// reading the slides between that nothing reads ahead; M, Ctrl+S and Q each
+// do their work.
+TEST_F(Show, KeysTappedBetweenFramesCount) {
+    quarter_second_frames();
+    write_file("config.txt", slides(5) + "Slide time: 100\n");
+    FilesRead files;
+    watch_files(&files);
+    tap(VK_KEY_RIGHT, 1, 4);  // slide 5: slide 2 was read ahead, 4 is then, 3 is not
+    bool between_read = true;
+    at(2, [&](headless::State&) { between_read = files.has("l3.bmp"); });
+    hold(VK_KEY_CONTROL, 2, 3);
+    tap('S', 2);             // a screenshot
+    tap(VK_KEY_LEFT, 3, 2);  // slide 3
+    tap('M', 4);             // top/bottom
+    tap('Q', 6);
+    ASSERT_EQ(run(100), 0);
+    ASSERT_EQ(frames.size(), 6u);
+    const std::vector<int> shown = slides_shown();  // until M: its middle row is the halves' boundary
+    EXPECT_EQ(std::vector<int>(shown.begin(), shown.begin() + 4), (std::vector<int>{1, 5, 5, 3}));
+    EXPECT_FALSE(between_read);
+    const ScreenModel top_bottom{1, 200, 150, 0, false, {{32, 24, false}, {32, 24, false}}, 1, 0, 0};
+    EXPECT_GT(check_frame(frames[5], top_bottom, 3), 100);
+    int screenshots = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("."))
+        screenshots += entry.path().filename().string().rfind("3dimage_", 0) == 0;
+    EXPECT_EQ(screenshots, 1);
+    EXPECT_NE(read_file("config.txt").find("Stereo mode: 1\n"), std::string::npos);
+}
+
+// Esc or Q ends the show while a slide is awaited, at the start or at a
+// change, with config.txt written as at any end; the slide awaited is
+// abandoned before its second picture is read.
+TEST_F(Show, EscWhileASlideIsAwaitedEndsTheShow) {
+    const struct { const char* slow; int right_at; uint8_t key; size_t frames; } cases[] = {
+        {"l1.bmp", -1, VK_KEY_ESCAPE, 0},  // the first slide: no frame at all
+        {"l3.bmp", 2, 'Q', 2},              // slide 3, which nothing read ahead
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.slow);
+        TearDown();
+        SetUp();
+        quarter_second_frames();
+        const std::string show = slides(3) + "Slide time: 100\n";
+        write_file("config.txt", show);
+        FilesRead files;
+        watch_files(&files, c.slow, 400);
+        if (c.right_at >= 0) tap(VK_KEY_RIGHT, c.right_at, 2);
+        headless::state().on_wait = [key = c.key](int) { headless::state().presses[key] = 1; };
+        ASSERT_EQ(run(100), 0);
+        EXPECT_EQ(frames.size(), c.frames);
+        EXPECT_EQ(read_file("config.txt"), text_mode(show + DESCRIPTIVE));
+        std::string right = c.slow;
+        right[0] = 'r';
+        EXPECT_FALSE(files.has(right));
+    }
+}
+
+// A slide that keeps the show waiting still gets its whole time on the
+// screen: its clock starts when it is shown, not when it was due.
+TEST_F(Show, ASlowSlideKeepsItsWholeTime) {
+    quarter_second_frames();
+    write_file("config.txt", slides(3) + "Slide time: 1\n");
+    FilesRead files;
+    watch_files(&files, "l2.bmp", 500);
+    // Every wait for it takes a quarter second of the show's clock.
+    headless::state().on_wait = [](int) { headless::state().counter += 250000; };
+    ASSERT_EQ(run(12), 0);
+    EXPECT_GT(headless::state().waits, 0);
+    EXPECT_EQ(slides_shown(), (std::vector<int>{1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3}));
+}
+
+// A camera-size picture is on the screen at once as a preview, and the whole
+// picture takes its place once it is uploaded; the next slide is read only
+// after the first frame. The pictures are checkerboards of 2-pixel squares:
+// grey as a preview, black and white once whole.
+TEST_F(Show, ALargeFirstPictureShowsAPreviewFirst) {
+    const auto checkers = bmp24(1200, 900, [](int x, int y) {
+        const uint8_t v = (x / 2 + y / 2) % 2 ? 255 : 0;
+        return Rgb{v, v, v};
+    });  // 3.2 MB
+    write_file("big_l.bmp", checkers);
+    write_file("big_r.bmp", checkers);
+    write_picture("l2.bmp", 2, 0, 32, 24);
+    write_file("config.txt", "Left image: big_l.bmp\nRight image: big_r.bmp\nLeft image: l2.bmp\n"
+                             "Slide time: 100\n");
+    // The whole picture's reading, the loader's second of big_l.bmp, is held back a while.
+    const std::thread::id frame_loop = std::this_thread::get_id();
+    std::mutex mutex;
+    int big_reads = 0;
+    bool whole_read = false, next_read = false;
+    headless::state().on_file = [&](const char* path) {
+        std::unique_lock<std::mutex> lock(mutex);
+        next_read = next_read || std::string(path) == "l2.bmp";
+        if (std::string(path) != "big_l.bmp" || std::this_thread::get_id() == frame_loop || ++big_reads != 2) return;
+        lock.unlock();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        lock.lock();
+        whole_read = true;
+    };
+    bool first_frame_before_whole = false, next_before_first_frame = true;
+    at(0, [&](headless::State& st) {
+        st.on_swap = [&, read_back = st.on_swap](int k) {
+            if (k == 0) {
+                std::lock_guard<std::mutex> lock(mutex);
+                first_frame_before_whole = !whole_read;
+                next_before_first_frame = next_read;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(4));
+            if (k == 0 || k == 149) read_back(k);  // the first frame and the last
+        };
+    });
+    ASSERT_EQ(run(150), 0);
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_TRUE(first_frame_before_whole);
+    EXPECT_FALSE(next_before_first_frame);
+    auto contrast = [](const std::vector<uint8_t>& frame) {
+        int grey = 0, stark = 0;
+        for (int y = 300; y < 400; ++y)
+            for (int x = 600; x < 700; ++x) {
+                const uint8_t v = pixel_at(frame, 1366, x, y).g;
+                grey += v > 80 && v < 176, stark += v < 40 || v > 215;
+            }
+        return std::make_pair(grey, stark);
+    };
+    const auto preview = contrast(frames.front()), whole = contrast(frames.back());
+    EXPECT_GT(preview.first, 5000);  // a picture, mostly grey
+    EXPECT_GT(whole.second, 4 * preview.second);
+}
