@@ -87,6 +87,7 @@ TEST_F(RobustFiles, ScreenshotsNeverReplaceAnExistingPicture) {
     screen(8, 8);
     write_file("3dimage_00000.png", "older");
     gfx_screenshot("3dimage");  // the clock reads 0
+    screenshots_wait();
     EXPECT_EQ(read_file("3dimage_00000.png"), "older");
     ASSERT_FALSE(headless::state().programs.empty());
     EXPECT_EQ(headless::state().programs[0],
@@ -110,6 +111,7 @@ TEST_F(RobustFiles, ConverterComesFromThePathOnlyAndGetsTheNamesAsTheyAre) {
     headless::state().run_programs = true;
     const uint8_t pixel[4] = {1, 2, 3, 0};
     bmp_save_and_convert(pixel, 1, 1, "it's \"$HOME\" `id`.bmp", 1);
+    screenshots_wait();
     EXPECT_FALSE(file_exists("planted"));
     EXPECT_EQ(read_file("arguments.txt"), "-quality\n95\nit's \"$HOME\" `id`.bmp\nit's \"$HOME\" `id`.png\n");
     EXPECT_FALSE(file_exists("it's \"$HOME\" `id`.bmp"));
@@ -118,6 +120,7 @@ TEST_F(RobustFiles, ConverterComesFromThePathOnlyAndGetsTheNamesAsTheyAre) {
     // A converter that fails keeps the BMP, whatever it left behind.
     script("tools/magick", ": >\"$4\"\nexit 1\n");
     bmp_save_and_convert(pixel, 1, 1, "failed.bmp", 1);
+    screenshots_wait();
     EXPECT_TRUE(file_exists("failed.bmp"));
     EXPECT_EQ(headless::state().programs.size(), 3u);  // magick not found, convert; then magick alone
     setenv("PATH", path.c_str(), 1);

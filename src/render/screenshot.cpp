@@ -7,7 +7,10 @@
 
 #include <cmath>
 #include <cstdio>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -23,7 +26,35 @@ std::string png_path(const char* bmp) {
     return png;
 }
 
+// The PNG made from the BMP by the first converter found; the BMP goes once it is there.
+void convert_to_png(const std::string& bmp) {
+    const std::string png = png_path(bmp.c_str());
+    int status = -1;
+    for (const char* const* converter = plat_image_converters(); *converter && status == -1; ++converter) {
+        const char* const argv[] = {*converter, "-quality", "95", bmp.c_str(), png.c_str(), nullptr};
+        status = plat_run_program(argv);
+    }
+    if (status == 0 && plat_path_exists(png.c_str())) plat_delete_file(bmp.c_str());
+}
+
+// Conversions under way; whatever is still running when the process ends is awaited then.
+struct Conversions {
+    std::mutex mutex;
+    std::vector<std::thread> threads;
+    ~Conversions() { wait(); }
+    void wait() {
+        std::vector<std::thread> running;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            running.swap(threads);
+        }
+        for (std::thread& thread : running) thread.join();
+    }
+} conversions;
+
 }  // namespace
+
+void screenshots_wait() { conversions.wait(); }
 
 int32_t screenshot_number(double seconds) {
     return static_cast<int32_t>(std::fmod(std::trunc(seconds * 3.3333333333333335), 100000.0));
@@ -63,12 +94,10 @@ void bmp_save_and_convert(const uint8_t* pixels, int32_t width, int32_t height, 
     std::fwrite(pixels, 1, bmp_row_bytes(width) * static_cast<size_t>(height), file);
     std::fclose(file);
     if (!convert) return;
-
-    const std::string png = png_path(path);
-    int status = -1;
-    for (const char* const* converter = plat_image_converters(); *converter && status == -1; ++converter) {
-        const char* const argv[] = {*converter, "-quality", "95", path, png.c_str(), nullptr};
-        status = plat_run_program(argv);
+    try {
+        std::lock_guard<std::mutex> lock(conversions.mutex);
+        conversions.threads.emplace_back(convert_to_png, std::string(path));
+    } catch (const std::system_error&) {
+        convert_to_png(path);  // no thread to be had: here and now
     }
-    if (status == 0 && plat_path_exists(png.c_str())) plat_delete_file(path);
 }
