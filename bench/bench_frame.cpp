@@ -64,6 +64,7 @@ void ShowOfCameraPairs(benchmark::State& state) {
     std::vector<double> all;
     for (auto _ : state) {
         std::vector<double> t = show_frame_times(config, 480);
+        if (getenv("FRAMES")) for (size_t i = 0; i < t.size(); ++i) if (t[i] > 0.028) fprintf(stderr, "frame %zu: %.1f ms\n", i, t[i] * 1000);
         all.insert(all.end(), t.begin(), t.end());
     }
     std::sort(all.begin(), all.end());
@@ -71,6 +72,68 @@ void ShowOfCameraPairs(benchmark::State& state) {
     state.counters["median_ms"] = median * 1000;
     state.counters["worst_ms"] = worst * 1000;
     state.counters["worst_x_median"] = worst / median;
+}
+
+// Timings of one show of camera-size pairs from its start, in wall-clock
+// seconds: the first frame, the frame where the whole first picture replaces
+// its preview (the middle of the window changes while the slide stands
+// still), and the end of the show after an Esc tap at `tap_at` (or once the
+// whole picture is up, with tap_at < 0).
+struct StartTimes {
+    double first = -1, whole = -1, tapped = -1, ended = -1;
+};
+StartTimes time_start(const std::string& config, double tap_at) {
+    headless::reset();
+    headless::State& s = headless::state();
+    s.primary_w = s.virtual_w = 1920, s.primary_h = s.virtual_h = 1080, s.monitors = {{0, 0, 1920, 1080}};
+    std::filesystem::current_path(std::filesystem::temp_directory_path() / "parallaxon-bench");
+    write_file("config.txt", config);
+    StartTimes times;
+    const auto start = std::chrono::steady_clock::now();
+    const auto elapsed = [start] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    std::vector<uint8_t> middle(64 * 64 * 3), shown;
+    s.on_swap = [&](int k) {
+        glReadPixels(928, 508, 64, 64, GL_RGB, GL_UNSIGNED_BYTE, middle.data());
+        if (k == 0) times.first = elapsed();
+        if (k > 0 && times.whole < 0 && middle != shown) times.whole = elapsed();
+        shown = middle;
+    };
+    const auto maybe_tap = [&] {
+        const bool due = tap_at >= 0 ? elapsed() >= tap_at : times.whole >= 0;
+        if (due && times.tapped < 0) headless::state().presses[VK_KEY_ESCAPE] = 1, times.tapped = elapsed();
+    };
+    s.on_pump = [&](int) { maybe_tap(); };
+    s.on_wait = [&](int) { maybe_tap(); };
+    app_main("", nullptr);
+    times.ended = elapsed();
+    headless::reset();
+    return times;
+}
+
+// A show of 12-megapixel pairs: the first picture, the whole one, and the
+// end after an Esc tapped 200 ms after the start.
+void StartOfShow(benchmark::State& state) {
+    const char* kind = state.range(0) ? "jpg" : "bmp";
+    std::string config = "Stereo mode: 2\nSlide time: 100\nSlide pause before zoom: 100\n";
+    for (int n = 1; n <= 3; ++n)
+        config += "Left image: c" + std::to_string(n) + "l." + kind + "\nRight image: c" + std::to_string(n) +
+                  "r." + kind + "\n";
+    std::vector<double> first, whole, exit_after_tap;
+    for (auto _ : state) {
+        const StartTimes shown = time_start(config, -1);
+        first.push_back(shown.first), whole.push_back(shown.whole);
+        const StartTimes tapped = time_start(config, 0.2);
+        exit_after_tap.push_back(tapped.ended - tapped.tapped);
+    }
+    auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2] * 1000;
+    };
+    state.counters["first_ms"] = median(first);
+    state.counters["whole_ms"] = median(whole);
+    state.counters["exit_after_tap_ms"] = median(exit_after_tap);
 }
 
 void write_pictures() {
@@ -103,5 +166,6 @@ BENCHMARK(Frame1920x1080)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(ShowOfCameraPairs)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(StartOfShow)->Arg(0)->Arg(1)->Iterations(5)->Unit(benchmark::kSecond);
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 
-SlideLoader::SlideLoader() : thread_([this] { work(); }) {}
+SlideLoader::SlideLoader() : thread_([this] { work(false); }), urgent_thread_([this] { work(true); }) {}
 
 SlideLoader::~SlideLoader() {
     {
@@ -17,6 +17,7 @@ SlideLoader::~SlideLoader() {
     }
     changed_.notify_all();
     thread_.join();
+    urgent_thread_.join();
     if (!display.quit_requested) delete_spares(0);
 }
 
@@ -30,21 +31,33 @@ void SlideLoader::delete_spares(size_t keep) {
 
 void SlideLoader::make_spares_like(const Slide& slide) {
     most_spares_ = 0;
-    for (const TextureLevels& levels : slide.levels)
-        if (!levels.level_offset.empty()) spares_.push_back(texture_create(levels)), ++most_spares_;
+    for (const TextureLevels& levels : slide.levels) {
+        if (levels.level_offset.empty()) continue;
+        TextureLevels shape = levels;
+        shape.texels = {};
+        spares_to_make_.push_back(std::move(shape));
+        ++most_spares_;
+    }
 }
 
-void SlideLoader::work() {
-    plat_lower_thread_priority();  // the frames come first
+void SlideLoader::yield_to_frames() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    yielding_ = true;
+}
+
+void SlideLoader::work(bool urgent) {
+    bool lowered = false;
+    const auto for_this_thread = [urgent](const std::shared_ptr<Job>& j) { return !j->started && (j->urgent || !urgent); };
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] {
-            return stopping_ || std::any_of(jobs_.begin(), jobs_.end(), [](const auto& j) { return !j->started; });
-        });
+        changed_.wait(lock,
+                      [&] { return stopping_ || std::any_of(jobs_.begin(), jobs_.end(), for_this_thread); });
         if (stopping_) return;
-        std::shared_ptr<Job> job = *std::find_if(jobs_.begin(), jobs_.end(), [](const auto& j) { return !j->started; });
+        std::shared_ptr<Job> job = *std::find_if(jobs_.begin(), jobs_.end(), for_this_thread);
         job->started = true;
+        const bool lower = !urgent && yielding_ && !lowered;
         lock.unlock();
+        if (lower) plat_lower_thread_priority(), lowered = true;  // the frames come first
         std::unique_ptr<Slide> slide;
         std::exception_ptr error;
         try {
@@ -110,6 +123,12 @@ void SlideLoader::keep_only(const std::vector<int>& numbers) {
 }
 
 void SlideLoader::upload_some(size_t budget) {
+    // New storage costs a frame as much as a full budget of uploads.
+    if (!spares_to_make_.empty() && budget > 0) {
+        spares_.push_back(texture_create(spares_to_make_.back()));
+        spares_to_make_.pop_back();
+        return;
+    }
     std::vector<std::shared_ptr<Job>> decoded;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -140,10 +159,12 @@ std::unique_ptr<Slide> SlideLoader::take(int n, bool preview, const std::functio
         auto it = find(n, preview);
         if (it == jobs_.end()) return nullptr;
         job = *it;
-        // Ahead of every slide not yet begun.
+        // Ahead of every slide not yet begun, on the thread that does not yield.
         if (!job->started) {
             jobs_.erase(it);
             jobs_.push_front(job);
+            job->urgent = true;
+            changed_.notify_all();
         }
         const auto ready = [&] { return job->slide != nullptr || job->error; };
         while (!changed_.wait_for(lock, std::chrono::milliseconds(5), ready)) {
@@ -156,6 +177,9 @@ std::unique_ptr<Slide> SlideLoader::take(int n, bool preview, const std::functio
         if (at != jobs_.end()) jobs_.erase(at);
     }
     if (job->error) std::rethrow_exception(job->error);
+    // The frame waits anyway: the storage still to make is made now, for this slide to use.
+    for (const TextureLevels& shape : spares_to_make_) spares_.push_back(texture_create(shape));
+    spares_to_make_.clear();
     size_t budget = SIZE_MAX;
     job->slide->upload_some(&budget, &spares_);
     return std::move(job->slide);

@@ -33,6 +33,7 @@ const char* const WINDOW_TITLE = "Parallaxon [Qorvath 2014-15]";
 constexpr double UPLOAD_BYTES_PER_SECOND = 96.0 * (1 << 20);
 // The size of a picture file from which the first slide is shown as a preview first.
 constexpr int64_t PREVIEW_FROM_BYTES = int64_t(1) << 20;
+constexpr int32_t PREVIEW_MAX_SIDE = 1024;
 // How long a wait for a slide lets the window's messages wait in turn.
 constexpr uint32_t WAIT_SLICE_MS = 5;
 
@@ -307,18 +308,26 @@ int run_show(const char* /*command_line*/, void* instance) {
     const double slide_time = config_get_real(&show.settings, "Slide time");
     show.pause_before_zoom = config_get_real(&show.settings, "Slide pause before zoom");
 
+    rand15_seed(plat_seed_clock());
+    show.n_over_32768 = show.randomise / 32768.0;
+    show.number = show.randomise != 0 ? pick_random_slide(show.randomise, show.n_over_32768) : 1;
+    // A large first picture is on the screen at once as a preview, read
+    // while the window opens (for the size it will have, in a texture any
+    // renderer takes); the whole picture follows, and the slides after it
+    // are read once the first frame is up.
+    const WindowPlacement place = gfx_choose_window_rect(display.resolution);
+    const bool preview = place.width > 0 && place.height > 0 && worth_a_preview(show, show.number);
+    if (preview) {
+        display.screen_width = place.width, display.screen_height = place.height;
+        SlideRequest request = slide_request(&show.settings, show.number, show.stereo_mode, true);
+        request.target.max_side = PREVIEW_MAX_SIDE;
+        show.loader.want(request);
+    }
     if (!gfx_open_window(WINDOW_TITLE, instance)) {
         config_free(&show.settings);  // nothing is written
         return 0;
     }
     font_load_glyph_data(caption_glyph_data, caption_glyph_data_length, "caption");
-    rand15_seed(plat_seed_clock());
-    show.n_over_32768 = show.randomise / 32768.0;
-    show.number = show.randomise != 0 ? pick_random_slide(show.randomise, show.n_over_32768) : 1;
-    // A large picture is on the screen at once as a preview, the whole of it
-    // after; the slides after that are read once the first frame is up.
-    const bool preview = worth_a_preview(show, show.number);
-    if (preview) show.loader.want(slide_request(&show.settings, show.number, show.stereo_mode, true));
     show.loader.want(slide_request(&show.settings, show.number, show.stereo_mode));
     std::unique_ptr<Slide> first = fetch_slide(show, show.number, preview);
     if (!first) return end_show(show);
@@ -347,6 +356,7 @@ int run_show(const char* /*command_line*/, void* instance) {
         plat_swap_buffers();
         if (first_frame) {
             glClearColor(0, 0, 0, 0);
+            show.loader.yield_to_frames();
             plan_ahead(show);
             make_room_ahead(show);
         }

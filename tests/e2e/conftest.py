@@ -31,8 +31,9 @@ def wait_for(what, check, timeout=60):
 def bmp(path, grid, width=64, height=64):
     """A 24-bit BMP of equal blocks, grid[row][column] = (r, g, b), row 0 at the top."""
     stride = (width * 3 + 3) & ~3
-    rows = b"".join(b"".join(bytes(grid[y * len(grid) // height][x * len(grid[0]) // width][::-1])
-                             for x in range(width)).ljust(stride, b"\0") for y in reversed(range(height)))
+    bands = [b"".join(bytes(cells[x * len(cells) // width][::-1]) for x in range(width)).ljust(stride, b"\0")
+             for cells in grid]
+    rows = b"".join(bands[y * len(grid) // height] for y in reversed(range(height)))
     Path(path).write_bytes(struct.pack("<2sIIIIiiHHIIiiII", b"BM", 54 + len(rows), 0, 54, 40, width, height,
                                        1, 24, 0, len(rows), 2834, 2834, 0, 0) + rows)
 

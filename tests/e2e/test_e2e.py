@@ -1,5 +1,6 @@
 """What only a real X server shows: windows on monitors, keys and mouse through X, the files left on disk."""
 import os
+import time
 
 import pytest
 from conftest import BLUE, DEFAULTS, GREEN, RED, STILL, YELLOW, bmp, wait_for
@@ -26,6 +27,38 @@ def test_arrows_step_and_stop_at_the_ends_and_q_saves(program, xvfb):
     assert run.quit("q") == 0
     assert program.saved() == STILL + [line for n in range(3) for line in
                                        (f"Left image: l{n}.bmp", f"Right image: r{n}.bmp", "Caption: ")] + DEFAULTS
+
+
+def test_keys_tapped_while_slides_load_count(program, xvfb):
+    # Large pictures keep the program busy at the start and at each change; taps of 60 ms all count.
+    for n, colour in enumerate((RED, GREEN, BLUE, YELLOW)):
+        bmp(program.folder / f"big{n}.bmp", [[colour]], 2000, 1500)
+    program.config(*STILL, *[f"{eye} image: big{n}.bmp" for n in range(4) for eye in ("Left", "Right")])
+    run = program.start(xvfb)
+    run.window()
+    for _ in range(3):
+        run.keys("keydown", "Right")
+        time.sleep(0.06)
+        run.keys("keyup", "Right")
+    assert wait_for("the fourth slide", lambda: run.shot()(960, 540) == YELLOW)
+    # Esc tapped once ends the show and saves.
+    run.keys("keydown", "Escape")
+    time.sleep(0.06)
+    run.keys("keyup", "Escape")
+    assert run.ended() == 0
+    assert program.saved()[-3:] == DEFAULTS
+
+
+def test_esc_tapped_at_the_start_ends_the_show(program, xvfb):
+    bmp(program.folder / "big.bmp", [[RED, GREEN]], 2000, 1500)
+    program.config(*STILL, "Left image: big.bmp", "Right image: big.bmp")
+    run = program.start(xvfb)
+    run.window()
+    run.keys("keydown", "Escape")
+    time.sleep(0.06)
+    run.keys("keyup", "Escape")
+    assert run.ended() == 0
+    assert program.saved()[-3:] == DEFAULTS
 
 
 def test_shift_and_mouse_edit_the_offset(program, xvfb):
