@@ -64,7 +64,6 @@ void ShowOfCameraPairs(benchmark::State& state) {
     std::vector<double> all;
     for (auto _ : state) {
         std::vector<double> t = show_frame_times(config, 480);
-        if (getenv("FRAMES")) for (size_t i = 0; i < t.size(); ++i) if (t[i] > 0.028) fprintf(stderr, "frame %zu: %.1f ms\n", i, t[i] * 1000);
         all.insert(all.end(), t.begin(), t.end());
     }
     std::sort(all.begin(), all.end());

@@ -6,5 +6,5 @@ cd "$(dirname "$0")/.."
 count() { cat "$@" 2>/dev/null | grep -cv '^[[:space:]]*$'; }
 is_test='^(tests/|fuzz/|scripts/(test-|acceptance))'
 code=$(count $(git ls-files src tools scripts | grep -Ev "$is_test|^src/text/font_data\.cpp$|\.conf$"))
-tests=$(count $(git ls-files tests fuzz scripts | grep -E "$is_test" | grep -Ev '/corpus|\.supp$'))
+tests=$(count $(git ls-files tests fuzz scripts | grep -E "$is_test" | grep -Ev '/corpus|\.supp$|\.md$'))
 echo "code: $code lines, tests: $tests lines, tests/code: $((100 * tests / code)) %"
