@@ -130,9 +130,10 @@ bool slide_exists(const SlideShow& show, int m) {
 void want_ahead(SlideShow& show) {
     std::vector<int> wanted;
     if (show.slide->preview) wanted.push_back(show.number);
+    // In the order they are read: Right is pressed more often than Left.
     wanted.push_back(show.next_number);
-    if (show.number > 1) wanted.push_back(show.number - 1);
     if (show.randomise != 0 && slide_exists(show, show.number + 1)) wanted.push_back(show.number + 1);
+    if (show.number > 1) wanted.push_back(show.number - 1);
     show.loader.keep_only(wanted);
     for (int m : wanted) show.loader.want(slide_request(&show.settings, m, show.stereo_mode));
 }
