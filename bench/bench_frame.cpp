@@ -17,14 +17,28 @@ Rgb camera_pixel(int x, int y) {
     return Rgb{static_cast<uint8_t>(x * 31 >> 4), static_cast<uint8_t>(y), static_cast<uint8_t>(x ^ y)};
 }
 
-// A show in a scratch folder on a 1920x1080 desktop, Esc at frame `frames`;
-// the wall-clock time of each frame, from one buffer swap to the next.
-std::vector<double> show_frame_times(const std::string& config, int frames) {
+// A show about to start in the scratch folder, on a 1920x1080 desktop.
+headless::State& bench_show(const std::string& config) {
     headless::reset();
     headless::State& s = headless::state();
     s.primary_w = s.virtual_w = 1920, s.primary_h = s.virtual_h = 1080, s.monitors = {{0, 0, 1920, 1080}};
     std::filesystem::current_path(std::filesystem::temp_directory_path() / "parallaxon-bench");
     write_file("config.txt", config);
+    return s;
+}
+
+// Three slides of the camera-size pairs, "bmp" or "jpg".
+std::string camera_pairs(const std::string& settings, const char* kind) {
+    std::string config = settings;
+    for (int n = 1; n <= 3; ++n)
+        config += "Left image: c" + std::to_string(n) + "l." + kind + "\nRight image: c" + std::to_string(n) +
+                  "r." + kind + "\n";
+    return config;
+}
+
+// Esc at frame `frames`; the wall-clock time of each frame, from one buffer swap to the next.
+std::vector<double> show_frame_times(const std::string& config, int frames) {
+    headless::State& s = bench_show(config);
     std::vector<double> times;
     auto last = std::chrono::steady_clock::now();
     s.on_swap = [&](int) {
@@ -56,11 +70,8 @@ void Frame1920x1080(benchmark::State& state) {
 // Slides of two 12-megapixel pictures changing every 2 s at 60 frames a
 // second: the worst frame against the median.
 void ShowOfCameraPairs(benchmark::State& state) {
-    const char* kind = state.range(0) ? "jpg" : "bmp";
-    std::string config = "Stereo mode: 2\nSlide time: 2\nSlide pause before zoom: 0.5\n";
-    for (int n = 1; n <= 3; ++n)
-        config += "Left image: c" + std::to_string(n) + "l." + kind + "\nRight image: c" + std::to_string(n) +
-                  "r." + kind + "\n";
+    const std::string config = camera_pairs("Stereo mode: 2\nSlide time: 2\nSlide pause before zoom: 0.5\n",
+                                            state.range(0) ? "jpg" : "bmp");
     std::vector<double> all;
     for (auto _ : state) {
         std::vector<double> t = show_frame_times(config, 480);
@@ -82,11 +93,7 @@ struct StartTimes {
     double first = -1, whole = -1, tapped = -1, ended = -1;
 };
 StartTimes time_start(const std::string& config, double tap_at) {
-    headless::reset();
-    headless::State& s = headless::state();
-    s.primary_w = s.virtual_w = 1920, s.primary_h = s.virtual_h = 1080, s.monitors = {{0, 0, 1920, 1080}};
-    std::filesystem::current_path(std::filesystem::temp_directory_path() / "parallaxon-bench");
-    write_file("config.txt", config);
+    headless::State& s = bench_show(config);
     StartTimes times;
     const auto start = std::chrono::steady_clock::now();
     const auto elapsed = [start] {
@@ -114,11 +121,8 @@ StartTimes time_start(const std::string& config, double tap_at) {
 // A show of 12-megapixel pairs: the first picture, the whole one, and the
 // end after an Esc tapped 200 ms after the start.
 void StartOfShow(benchmark::State& state) {
-    const char* kind = state.range(0) ? "jpg" : "bmp";
-    std::string config = "Stereo mode: 2\nSlide time: 100\nSlide pause before zoom: 100\n";
-    for (int n = 1; n <= 3; ++n)
-        config += "Left image: c" + std::to_string(n) + "l." + kind + "\nRight image: c" + std::to_string(n) +
-                  "r." + kind + "\n";
+    const std::string config = camera_pairs("Stereo mode: 2\nSlide time: 100\nSlide pause before zoom: 100\n",
+                                            state.range(0) ? "jpg" : "bmp");
     std::vector<double> first, whole, exit_after_tap;
     for (auto _ : state) {
         const StartTimes shown = time_start(config, -1);
