@@ -127,6 +127,9 @@ bool slide_exists(const SlideShow& show, int m) {
     return show.settings.count > 0 && find_nth_entry(&show.settings, "Left image", m) != nullptr;
 }
 
+// The slides kept ready: the next one of the timed advance, in random order
+// the one after the current (for Right), the one before it (for Left), and
+// the whole picture of a preview on the screen. Everything else is let go.
 void want_ahead(SlideShow& show) {
     std::vector<int> wanted;
     if (show.slide->preview) wanted.push_back(show.number);
@@ -138,10 +141,7 @@ void want_ahead(SlideShow& show) {
     for (int m : wanted) show.loader.want(slide_request(&show.settings, m, show.stereo_mode));
 }
 
-// The next slide of the timed advance, and the slides kept ready: that one,
-// the one before the current (for Left), in random order the one after it
-// (for Right), and the whole picture of a preview on the screen. Everything
-// else is let go.
+// The next slide of the timed advance, drawn in random order, and the slides kept ready.
 void plan_ahead(SlideShow& show) {
     if (show.randomise == 0) {
         show.next_number = slide_exists(show, show.number + 1) ? show.number + 1 : 1;
@@ -153,7 +153,6 @@ void plan_ahead(SlideShow& show) {
     }
     want_ahead(show);
 }
-
 
 // Another stereo mode lays each eye out at another size, and the coloured
 // modes need textures of their own: the slide on screen is prepared again

@@ -76,7 +76,7 @@ std::unique_ptr<Slide> prepare_slide(const SlideRequest& request, const std::ato
 // an entry of its own the camera's, or else the one carried over from the
 // slide before) and its caption.
 void install_slide(Slide* slide, const ConfigList* list, int n, float carried_offset_x, float carried_offset_y);
-// Slide n prepared and uploaded here and now, for a slide nobody asked for ahead.
+// Slide n prepared and uploaded here and now, on this thread, without a loader.
 std::unique_ptr<Slide> load_slide(const ConfigList* list, int n, StereoMode stereo_mode);
 
 // While Shift is held: mouse movement, measured from the window centre where
