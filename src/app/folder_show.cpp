@@ -82,8 +82,7 @@ std::string right_stem(const std::string& stem) {
     return "";
 }
 
-// Regular files of the working folder; a name the narrow file functions
-// cannot spell is left out, as they could not open it.
+// Regular files of the working folder, their names in UTF-8.
 std::vector<std::string> working_folder_files() {
     namespace fs = std::filesystem;
     std::vector<std::string> names;
@@ -92,7 +91,7 @@ std::vector<std::string> working_folder_files() {
         std::error_code kind_error;
         if (!it->is_regular_file(kind_error)) continue;
         try {
-            names.push_back(it->path().filename().string());
+            names.push_back(it->path().filename().u8string());
         } catch (const std::exception&) {
         }
     }

@@ -30,7 +30,7 @@ char* read_line(FILE* file) {
 
 ConfigList config_load(const char* path, char separator) {
     ConfigList list = dynarray_create(sizeof(ConfigEntry));
-    FILE* file = std::fopen(path, "rb");
+    FILE* file = plat_open_file(path, "rb");
     if (!file) return list;
     while (char* line = read_line(file)) {
         const char* sep = std::strchr(line, separator);
@@ -120,7 +120,7 @@ namespace {
 const char* line_end_for(const char* path) {
     if (plat_text_lines_end_crlf()) return "\r\n";
     long crlf = 0, lf = 0;
-    if (FILE* file = std::fopen(path, "rb")) {
+    if (FILE* file = plat_open_file(path, "rb")) {
         int previous = 0, c;
         while ((c = std::fgetc(file)) != EOF) {
             if (c == '\n') ++(previous == '\r' ? crlf : lf);
@@ -139,7 +139,7 @@ bool write_all(FILE* file, const std::string& text, size_t from, size_t to) {
 // For a folder that takes no new files. The file is first grown to its new
 // length, so that a full disk fails before any old byte is overwritten.
 bool write_in_place(const std::string& path, const std::string& text) {
-    FILE* file = std::fopen(path.c_str(), "r+b");
+    FILE* file = plat_open_file(path.c_str(), "r+b");
     if (!file) return false;
     long old_size = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
     std::error_code error;
@@ -147,18 +147,18 @@ bool write_in_place(const std::string& path, const std::string& text) {
     const size_t kept = ok ? std::min(text.size(), static_cast<size_t>(old_size)) : 0;
     if (ok && text.size() > kept && !write_all(file, text, kept, text.size())) {
         std::fclose(file);
-        std::filesystem::resize_file(path, static_cast<uintmax_t>(old_size), error);
+        std::filesystem::resize_file(std::filesystem::u8path(path), static_cast<uintmax_t>(old_size), error);
         return false;
     }
     ok = ok && write_all(file, text, 0, kept);
     ok = (std::fclose(file) == 0) && ok;
     if (ok && text.size() < static_cast<size_t>(old_size))
-        std::filesystem::resize_file(path, text.size(), error);
+        std::filesystem::resize_file(std::filesystem::u8path(path), text.size(), error);
     return ok && !error;
 }
 
 bool write_new(const std::string& path, const std::string& text) {
-    FILE* file = std::fopen(path.c_str(), "wb");
+    FILE* file = plat_open_file(path.c_str(), "wb");
     if (!file) return false;
     bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
     ok = (std::fflush(file) == 0) && ok;
@@ -172,7 +172,7 @@ bool write_new(const std::string& path, const std::string& text) {
 // symbolic link stays a link: the file it leads to is the one replaced.
 bool config_save(const ConfigList* list, const char* path, char separator) {
     namespace fs = std::filesystem;
-    FILE* existing = std::fopen(path, "r+");
+    FILE* existing = plat_open_file(path, "r+");
     if (!existing && errno != ENOENT) return false;  // present but not writable: keep the user's file
     const bool exists = existing != nullptr;
     if (existing) std::fclose(existing);
@@ -187,12 +187,12 @@ bool config_save(const ConfigList* list, const char* path, char separator) {
 
     std::error_code error;
     std::string target = path;
-    if (fs::is_symlink(fs::symlink_status(target, error))) {
+    if (fs::is_symlink(fs::symlink_status(fs::u8path(target), error))) {
         // A link to no file yet: the file is created where the link leads.
         if (!exists) return write_new(target, text);
-        const fs::path resolved = fs::canonical(target, error);
+        const fs::path resolved = fs::canonical(fs::u8path(target), error);
         if (error) return write_in_place(target, text);
-        target = resolved.string();
+        target = resolved.u8string();
     }
 
     // Never write through whatever already stands under the temporary name.
@@ -202,7 +202,7 @@ bool config_save(const ConfigList* list, const char* path, char separator) {
         plat_delete_file(temporary.c_str());
         return exists && write_in_place(target, text);
     }
-    if (exists) fs::permissions(temporary, fs::status(target, error).permissions(), error);
+    if (exists) fs::permissions(fs::u8path(temporary), fs::status(fs::u8path(target), error).permissions(), error);
     if (!plat_replace_file(temporary.c_str(), target.c_str())) {
         plat_delete_file(temporary.c_str());
         return false;

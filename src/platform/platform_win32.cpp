@@ -216,14 +216,79 @@ uint32_t plat_tick_count() { return GetTickCount(); }
 uint32_t plat_seed_clock() { return GetTickCount(); }
 void plat_sleep(uint32_t milliseconds) { Sleep(milliseconds); }
 uint32_t plat_thread_id() { return GetCurrentThreadId(); }
-bool plat_delete_file(const char* path) { return DeleteFileA(path) != 0; }
-bool plat_replace_file(const char* from, const char* to) { return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0; }
-bool plat_path_exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+// Names are UTF-8 inside the program and UTF-16 at the system's calls. A
+// name that is not valid UTF-8 comes from an older file written in the ANSI
+// code page, and is read in it.
+std::wstring win32_wide(const char* text) {
+    if (!text || !*text) return std::wstring();
+    UINT code_page = CP_UTF8;
+    int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
+    if (length <= 0) {
+        code_page = CP_ACP;
+        length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    }
+    if (length <= 0) return std::wstring();
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(code_page, code_page == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0, text, -1, &wide[0], length);
+    wide.resize(static_cast<size_t>(length) - 1);
+    return wide;
+}
+
+std::string win32_utf8(const wchar_t* text) {
+    if (!text || !*text) return std::string();
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) return std::string();
+    std::string utf8(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, &utf8[0], length, nullptr, nullptr);
+    utf8.resize(static_cast<size_t>(length) - 1);
+    return utf8;
+}
+
+bool plat_delete_file(const char* path) { return DeleteFileW(win32_wide(path).c_str()) != 0; }
+bool plat_replace_file(const char* from, const char* to) {
+    return MoveFileExW(win32_wide(from).c_str(), win32_wide(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+bool plat_path_exists(const char* path) {
+    return path && *path && GetFileAttributesW(win32_wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 int64_t plat_regular_file_size(const char* path) {
     WIN32_FILE_ATTRIBUTE_DATA info;
-    if (!path || !GetFileAttributesExA(path, GetFileExInfoStandard, &info)) return -1;
+    if (!path || !*path || !GetFileAttributesExW(win32_wide(path).c_str(), GetFileExInfoStandard, &info)) return -1;
     if (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) return -1;
     return static_cast<int64_t>(static_cast<uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow);
+}
+FILE* plat_open_file(const char* path, const char* mode) {
+    if (!path || !*path) return nullptr;
+    return _wfopen(win32_wide(path).c_str(), win32_wide(mode).c_str());
+}
+bool plat_set_current_folder(const char* path) {
+    return path && *path && SetCurrentDirectoryW(win32_wide(path).c_str()) != 0;
+}
+const char* plat_path_separators() { return "\\/:"; }
+
+// A GUI program's standard handles are those it was given: a pipe or a file
+// when started with its output redirected, none when started from a console
+// or by a double click. Then it writes to the console it was started from,
+// and without one it shows a message box.
+void plat_print(const char* text, bool error) {
+    const DWORD which = error ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE;
+    HANDLE out = GetStdHandle(which);
+    if (out && out != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        WriteFile(out, text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
+        return;
+    }
+    const std::wstring wide = win32_wide(text);
+    if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+        out = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (out != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            WriteConsoleW(out, wide.c_str(), static_cast<DWORD>(wide.size()), &written, nullptr);
+            CloseHandle(out);
+            return;
+        }
+    }
+    MessageBoxW(nullptr, wide.c_str(), L"Parallaxon", MB_OK | (error ? MB_ICONERROR : MB_ICONINFORMATION));
 }
 const char* const* plat_image_converters() {
     static const char* const names[] = {"magick", nullptr};
@@ -241,8 +306,9 @@ bool absolute_folder(const std::string& folder) {
 
 // name.exe in the PATH's absolute folders; empty when none holds it.
 std::string find_on_path(const char* name) {
-    std::string folders(32767, '\0');
-    folders.resize(GetEnvironmentVariableA("PATH", &folders[0], static_cast<DWORD>(folders.size())));
+    std::wstring wide_folders(32767, L'\0');
+    wide_folders.resize(GetEnvironmentVariableW(L"PATH", &wide_folders[0], static_cast<DWORD>(wide_folders.size())));
+    const std::string folders = win32_utf8(wide_folders.c_str());
     for (size_t begin = 0; begin <= folders.size();) {
         size_t end = folders.find(';', begin);
         if (end == std::string::npos) end = folders.size();
@@ -253,7 +319,7 @@ std::string find_on_path(const char* name) {
         if (!absolute_folder(folder)) continue;
         if (folder.back() != '\\' && folder.back() != '/') folder += '\\';
         const std::string candidate = folder + name + ".exe";
-        const DWORD attributes = GetFileAttributesA(candidate.c_str());
+        const DWORD attributes = GetFileAttributesW(win32_wide(candidate.c_str()).c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return candidate;
     }
     return std::string();
@@ -287,11 +353,12 @@ int plat_run_program(const char* const argv[]) {
     if (program.empty()) return -1;
     std::string command_line;
     for (const char* const* a = argv; *a; ++a) (command_line += command_line.empty() ? "" : " ") += quoted(*a);
-    STARTUPINFOA startup = {};
+    std::wstring wide_command_line = win32_wide(command_line.c_str());
+    STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(program.c_str(), &command_line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                        nullptr, &startup, &process))
+    if (!CreateProcessW(win32_wide(program.c_str()).c_str(), &wide_command_line[0], nullptr, nullptr, FALSE,
+                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process))
         return -1;
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD status = 0;

@@ -1,5 +1,7 @@
 #include "platform/posix.h"
 
+#include "platform/platform.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -77,4 +79,12 @@ int64_t posix_regular_file_size(const char* path) {
 const char* const* posix_image_converters() {
     static const char* const names[] = {"magick", "convert", nullptr};
     return names;
+}
+
+FILE* plat_open_file(const char* path, const char* mode) { return path && *path ? std::fopen(path, mode) : nullptr; }
+bool plat_set_current_folder(const char* path) { return path && *path && chdir(path) == 0; }
+const char* plat_path_separators() { return "/"; }
+void plat_print(const char* text, bool error) {
+    std::fputs(text, error ? stderr : stdout);
+    std::fflush(error ? stderr : stdout);
 }

@@ -88,7 +88,7 @@ void gfx_screenshot(const char* prefix) {
 void bmp_save_and_convert(const uint8_t* pixels, int32_t width, int32_t height, const char* path, int32_t convert) {
     uint8_t header[BMP_HEADER_SIZE];
     bmp_write_header(width, height, header);
-    FILE* file = std::fopen(path, "wb");
+    FILE* file = plat_open_file(path, "wb");
     if (!file) return;
     std::fwrite(header, 1, sizeof(header), file);
     std::fwrite(pixels, 1, bmp_row_bytes(width) * static_cast<size_t>(height), file);
