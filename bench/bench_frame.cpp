@@ -49,7 +49,7 @@ std::vector<double> show_frame_times(const std::string& config, int frames) {
     s.on_pump = [frames](int pump) {
         if (pump == frames) headless::state().keys[VK_KEY_ESCAPE] = 0x80;
     };
-    app_main("", nullptr);
+    app_main(0, nullptr, nullptr);
     headless::reset();
     times.erase(times.begin());  // start-up, first slide included
     return times;
@@ -112,7 +112,7 @@ StartTimes time_start(const std::string& config, double tap_at) {
     };
     s.on_pump = [&](int) { maybe_tap(); };
     s.on_wait = [&](int) { maybe_tap(); };
-    app_main("", nullptr);
+    app_main(0, nullptr, nullptr);
     times.ended = elapsed();
     headless::reset();
     return times;

@@ -15,6 +15,7 @@
 #include "platform/headless.h"
 #include "render/interlace.h"
 #include "render/screenshot.h"
+#include "text/bitmapfonts.h"
 
 #include <gtest/gtest.h>
 
@@ -180,6 +181,17 @@ inline int check_frame(const std::vector<uint8_t>& rgb, const ScreenModel& m, in
     return checked;
 }
 
+// White pixels (text) in a rectangle of a frame w pixels wide.
+inline int count_white(const std::vector<uint8_t>& rgb, int w, int x0, int y0, int x1, int y1) {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) {
+            const Rgb c = pixel_at(rgb, w, x, y);
+            n += c.r == 255 && c.g == 255 && c.b == 255;
+        }
+    return n;
+}
+
 // Frames of a quarter second (a slide of "Slide time: 1" lasts four) on a
 // small desktop, for tests of order and timing.
 inline void quarter_second_frames() {
@@ -205,6 +217,23 @@ inline const std::string DESCRIPTIVE =
     "Resolution (XxY, 'auto', 'span', 'display N' or 'span N,M...'): auto\n"
     "Stereo mode (0=none,1=top/bottom,2=side-by-side,3=interlace,4=two screen SBS,5=two screen vertical,"
     "6-8=coloured,9=TV top/bottom,10=column interlace,11=checkerboard,12=frame packing): 0\nSwap stereo (Y/N): N\n";
+
+// The text drawn into each view (by its left edge in the window), glyph slot
+// by glyph slot, while the watch lives: each outlined line is drawn five times.
+struct TextWatch {
+    std::map<int, std::string> at;
+    TextWatch() {
+        font_state.quad_hook = [this](const TextQuad& q) { at[font_state.view_left] += static_cast<char>(q.slot); };
+    }
+    ~TextWatch() { font_state.quad_hook = nullptr; }
+    // How often the text (without blanks, which draw no glyph) went to the view at x.
+    int count(int x, std::string text) {
+        text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
+        int n = 0;
+        for (size_t i = at[x].find(text); i != std::string::npos; i = at[x].find(text, i + 1)) ++n;
+        return n;
+    }
+};
 
 class Show : public testing::Test {
 public:
@@ -246,6 +275,7 @@ public:
     void tap(uint8_t vk, int pump, int times = 1) {
         at(pump, [vk, times](headless::State& s) { s.presses[vk] = static_cast<uint8_t>(s.presses[vk] + times); });
     }
+    std::vector<std::string> args;  // the command line after the program's name
     // Runs app_main; Esc goes down at pump `frames` unless the show ends first.
     int run(int frames) {
         headless::State& s = headless::state();
@@ -259,7 +289,9 @@ public:
             this->frames.push_back(headless::read_frame_rgb());
             most_held = std::max(most_held, slides_in_memory());  // the one on screen included
         };
-        return app_main("", nullptr);
+        std::vector<const char*> argv;
+        for (const std::string& a : args) argv.push_back(a.c_str());
+        return app_main(static_cast<int>(argv.size()), argv.data(), nullptr);
     }
     // The slide each frame shows at the centre of the window.
     std::vector<int> slides_shown() const {

@@ -1,5 +1,6 @@
 // Hostile input and surroundings: slide files that are no files, extreme settings,
 // unusual config.txt set-ups, the screenshot converter.
+#include "photo_files.h"
 #include "show.h"
 
 #include <cstdlib>
@@ -126,3 +127,33 @@ TEST_F(RobustFiles, ConverterComesFromThePathOnlyAndGetsTheNamesAsTheyAre) {
     setenv("PATH", path.c_str(), 1);
 }
 #endif
+
+// A picture named for a slide that does not show says why, in the eye it was for (once where the
+// eyes share the window), over whatever of it could be decoded; the show goes on.
+TEST_F(RobustFiles, PicturesThatDoNotShowSayWhyInTheirEye) {
+    const Bytes photo = jpeg(64, 64, [](int x, int y) { return Rgb{uint8_t(x * 4), uint8_t(y * 4), 128}; });
+    write_file("cut_R.jpg", Bytes(photo.begin(), photo.begin() + photo.size() * 2 / 3));
+    const std::string gone = "gone_L.jpg: the file is missing or cannot be read";
+    const std::string cut = "cut_R.jpg: the file ends in the middle of the picture";
+    // Stereo mode, the left edge of each eye's view, and the lines each view must hold.
+    const struct { int mode, left_x, right_x; } cases[] = {{2, 0, 683}, {6, 0, 0}};
+    for (const auto& c : cases) {
+        SetUp();
+        TextWatch text;
+        write_file("config.txt", "Stereo mode: " + std::to_string(c.mode) +
+                                     "\nSlide time: 1000\nLeft image: gone_L.jpg\nRight image: cut_R.jpg\n");
+        EXPECT_EQ(run(2), 0);
+        EXPECT_GE(text.count(c.left_x, gone), 5) << c.mode;
+        EXPECT_GE(text.count(c.right_x, cut), 5) << c.mode;
+        if (c.left_x != c.right_x) {
+            EXPECT_EQ(text.count(c.left_x, cut) + text.count(c.right_x, gone), 0);
+        }
+        // The lines in white over the middle of each eye's view; the cut picture's top still there.
+        const std::vector<uint8_t>& f = frames.at(1);
+        for (int x0 : {c.left_x, c.right_x})
+            EXPECT_GT(count_white(f, 1366, x0 + 40, 340, x0 + 600, 384), 200) << c.mode;
+        if (c.mode == 2) {
+            EXPECT_NEAR(pixel_at(f, 1366, 1024, 150).b, 128, 8);
+        }
+    }
+}

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <set>
 
+namespace fs = std::filesystem;
+
 namespace {
 
 int count_pixels(const std::vector<uint8_t>& rgb, int w, int x0, int y0, int x1, int y1, bool white) {
@@ -310,3 +312,37 @@ TEST_F(Show, AltTabMinimisesTheWindow) {
     EXPECT_EQ(s.hide_cursor_calls, 1);
 }
 
+
+// A folder or a picture on the command line: that folder's show, config.txt read and written
+// there, starting at the picture's slide (at slide 1 with a word when it is in none). Anything
+// else ends at once with status 2: no window, nothing written.
+TEST_F(Show, TheCommandLineNamesTheFolderAndTheSlideToStart) {
+    const fs::path home = fs::current_path();
+    fs::create_directory("trip");
+    fs::current_path("trip");
+    const std::string config = "Slide time: 1000\n" + slides(3);
+    write_file("config.txt", config);
+    write_picture("other.bmp", 4, 0, 32, 24);
+    fs::current_path(home);
+    const std::string nowhere = "other.bmp: in no slide of this show";
+    const struct { std::vector<std::string> args; int status, slide; bool notice; } cases[] = {
+        {{"trip"}, 0, 1, false}, {{"trip/r2.bmp"}, 0, 2, false}, {{"--", "trip/./l3.bmp"}, 0, 3, false},
+        {{"trip/other.bmp"}, 0, 1, true}, {{"--help"}, 0, 0, false}, {{"--version"}, 0, 0, false},
+        {{"--bogus"}, 2, 0, false}, {{"trip/none.bmp"}, 2, 0, false}, {{"trip", "trip"}, 2, 0, false},
+        {{""}, 2, 0, false}, {{"/dev/null"}, 2, 0, false}};
+    for (const auto& c : cases) {
+        SetUp();
+        write_file("trip/config.txt", config);
+        TextWatch text;
+        args = c.args;
+        EXPECT_EQ(run(2), c.status) << c.args[0];
+        fs::current_path(home);
+        EXPECT_EQ(frames.size(), c.slide ? 2u : 0u) << c.args[0];
+        if (c.slide) {
+            EXPECT_EQ(slides_shown(), std::vector<int>(2, c.slide)) << c.args[0];
+        }
+        EXPECT_EQ(text.count(0, nowhere) > 0, c.notice) << c.args[0];
+        EXPECT_EQ(read_file("trip/config.txt"), c.slide ? text_mode(config + DESCRIPTIVE) : config) << c.args[0];
+        EXPECT_FALSE(file_exists("config.txt")) << c.args[0];
+    }
+}

@@ -1,6 +1,7 @@
 // The whole life of the slideshow: start-up, the frame loop, the exit.
 #include "app/parallaxon.h"
 
+#include "app/command_line.h"
 #include "app/folder_show.h"
 #include "app/loader.h"
 #include "app/slides.h"
@@ -14,9 +15,11 @@
 #include "text/captions.h"
 #include "text/bitmapfonts.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <new>
 #include <string>
@@ -62,6 +65,9 @@ struct SlideShow {
     SlideLoader loader;
     int next_number = 1;
     uint32_t random_before_next = 0;
+    // A word for the viewer while slide notice_slide is on the screen first.
+    std::string notice;
+    int notice_slide = 0;
 };
 
 // While a slide is awaited the window's messages are dispatched, and Esc, Q
@@ -92,6 +98,7 @@ bool worth_a_preview(const SlideShow& show, int m) {
 // starts now, however long it took to come.
 void show_slide(SlideShow& show, std::unique_ptr<Slide> coming, int m) {
     install_slide(coming.get(), &show.settings, m, show.offset_x, show.offset_y);
+    if (show.slide && m != show.number) show.notice.clear();
     show.number = m;
     show.slide = std::move(coming);
     show.scale_x = show.slide->texture_scale_x;
@@ -184,7 +191,31 @@ void draw_text_over_frame(const SlideShow& show) {
     for (int i = 0; i < count; ++i) {
         draw_caption(show.slide->caption, views[i]);
         if (!label.empty()) draw_corner_label(label.c_str(), views[i], show.slide->caption.top < 0.5);
+        // Where the eyes share the window, a picture that failed for both is told once.
+        std::vector<std::string> notices;
+        if (show.number == show.notice_slide && !show.notice.empty()) notices.push_back(show.notice);
+        for (int eye = count == 2 ? i : 0; eye < (count == 2 ? i + 1 : 2); ++eye) {
+            const std::string& failure = show.slide->failure[eye];
+            if (!failure.empty() && std::find(notices.begin(), notices.end(), failure) == notices.end())
+                notices.push_back(failure);
+        }
+        for (size_t line = 0; line < notices.size(); ++line)
+            draw_notice(notices[line], views[i], static_cast<int>(line));
     }
+}
+
+// The slide whose Left or Right image is the named file, or 0.
+int slide_of_file(const ConfigList* list, const std::string& file) {
+    for (int n = 1; find_nth_entry(list, "Left image", n) || find_nth_entry(list, "Right image", n); ++n)
+        for (const char* key : {"Left image", "Right image"}) {
+            const ConfigEntry* entry = find_nth_entry(list, key, n);
+            if (!entry) continue;
+            const char* name = entry->value;
+            // "./name" names it too.
+            if (name[0] == '.' && name[1] && std::strchr(plat_path_separators(), name[1])) name += 2;
+            if (equals_nocase(name, file.c_str())) return n;
+        }
+    return 0;
 }
 
 // A mode chosen at the screen is kept as a plain entry, which is read before
@@ -297,7 +328,7 @@ double zoom_factor(double slide_clock, double pause_before_zoom, double inverse_
 
 namespace {
 
-int run_show(const char* /*command_line*/, void* instance) {
+int run_show(const std::string& start_file, void* instance) {
     SlideShow show;
     show.settings = config_load("config.txt", ':');
     read_stereo_settings(&show.settings, &show.stereo_mode, &show.swap_stereo);
@@ -311,6 +342,11 @@ int run_show(const char* /*command_line*/, void* instance) {
     rand15_seed(plat_seed_clock());
     show.n_over_32768 = show.randomise / 32768.0;
     show.number = show.randomise != 0 ? pick_random_slide(show.randomise, show.n_over_32768) : 1;
+    if (!start_file.empty()) {
+        const int m = slide_of_file(&show.settings, start_file);
+        show.number = m > 0 ? m : 1;
+        if (m == 0) show.notice = start_file + ": in no slide of this show", show.notice_slide = 1;
+    }
     // A large first picture is on the screen at once as a preview, read
     // while the window opens (for the size it will have, in a texture any
     // renderer takes); the whole picture follows, and the slides after it
@@ -374,11 +410,24 @@ int run_show(const char* /*command_line*/, void* instance) {
 
 }  // namespace
 
-int app_main(const char* command_line, void* instance) {
+int app_main(int argc, const char* const argv[], void* instance) {
+    const CommandLine line = read_command_line(argc, argv);
+    switch (line.action) {
+    case CommandLine::help: plat_print(usage_text().c_str(), false); return 0;
+    case CommandLine::version: plat_print(version_text().c_str(), false); return 0;
+    case CommandLine::fail: plat_print((line.error + "\n").c_str(), true); return 2;
+    case CommandLine::show: break;
+    }
+    // The show's folder is the working folder: config.txt, the pictures'
+    // names and the screenshots are found and written there.
+    if (!line.folder.empty() && !plat_set_current_folder(line.folder.c_str())) {
+        plat_print(("parallaxon: cannot open the folder '" + line.folder + "'\n").c_str(), true);
+        return 2;
+    }
     // Running out of memory ends the show like any fatal error: with a message
     // and status 1, config.txt as it was.
     try {
-        const int status = run_show(command_line, instance);
+        const int status = run_show(line.file, instance);
         screenshots_wait();
         return status;
     } catch (const std::bad_alloc&) {

@@ -24,7 +24,7 @@ std::vector<uint8_t> read_file_bytes(const char* path) {
     std::vector<uint8_t> bytes;
     const int64_t size = path ? plat_regular_file_size(path) : -1;
     if (size <= 0 || static_cast<uint64_t>(size) > MAX_SLIDE_FILE_BYTES) return bytes;
-    FILE* file = std::fopen(path, "rb");
+    FILE* file = plat_open_file(path, "rb");
     if (!file) return bytes;
     try {
         bytes.resize(static_cast<size_t>(size));
@@ -39,6 +39,16 @@ std::vector<uint8_t> read_file_bytes(const char* path) {
 EyePictures decode_file(const char* path, const PictureTarget& target, bool both_eyes) {
     std::vector<uint8_t> bytes = read_file_bytes(path);
     return pictures_from_file(bytes.empty() ? nullptr : bytes.data(), bytes.size(), path, target, both_eyes);
+}
+
+// What the screen says of a picture that was named but does not show whole:
+// its name (control characters made harmless) and the reason.
+std::string failure_line(const char* path, const SimpleBitmap& picture) {
+    if (!path || !picture.failure) return std::string();
+    std::string line = path;
+    for (char& c : line)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return line + ": " + picture.failure;
 }
 
 // Each eye's view as the stereo mode lays it out (before any squeeze).
@@ -205,6 +215,11 @@ std::unique_ptr<Slide> prepare_slide(const SlideRequest& request, const std::ato
             decode_file(request.has_right ? request.right.c_str() : nullptr, request.target, false).left;
     }
     if (abandoned()) return nullptr;
+    slide->failure[0] = failure_line(left_path, slide->left_image);
+    slide->failure[1] = failure_line(slide->same_image || pictures.views ? left_path
+                                     : request.has_right                  ? request.right.c_str()
+                                                                          : nullptr,
+                                     slide->right_image);
     slide->has_parallax = pictures.has_parallax && std::isfinite(pictures.parallax_offset_x);
     slide->parallax_offset_x = pictures.parallax_offset_x;
     const SimpleBitmap* images[2] = {&slide->left_image, &slide->right_image};

@@ -52,6 +52,9 @@ struct Slide {
     // Set when the slide is installed for the screen.
     float stereo_offset_x = 0, stereo_offset_y = 0;
     Caption caption;
+    // For each eye whose picture was named but does not show whole: the
+    // name and why, "holiday_L.jpg: the file is missing or cannot be read".
+    std::string failure[2];
 
     Slide();
     Slide(const Slide&) = delete;

@@ -87,10 +87,14 @@ SimpleBitmap jpeg_decode(const uint8_t* data, size_t length, double min_scale, i
     bitmap.pixels = static_cast<uint8_t*>(std::malloc(row * size_t(bitmap.height)));
     if (!bitmap.pixels) return bitmap_failed(PICTURE_NO_MEMORY);
     if (tjDecompress2(decompressor.get(), data, static_cast<unsigned long>(length), bitmap.pixels, bitmap.width,
-                      static_cast<int>(row), bitmap.height, TJPF_BGR, 0) != 0 &&
-        tjGetErrorCode(decompressor.get()) != TJERR_WARNING) {
-        bitmap_free(&bitmap);
-        return bitmap_failed(PICTURE_DAMAGED);
+                      static_cast<int>(row), bitmap.height, TJPF_BGR, 0) != 0) {
+        if (tjGetErrorCode(decompressor.get()) != TJERR_WARNING) {
+            bitmap_free(&bitmap);
+            return bitmap_failed(PICTURE_DAMAGED);
+        }
+        // Of the warnings only a cut file is worth a word: stray bytes
+        // between segments are common in photos that look right.
+        if (std::strstr(tjGetErrorStr2(decompressor.get()), "Premature end")) bitmap.failure = PICTURE_CUT_SHORT;
     }
     return bitmap;
 }

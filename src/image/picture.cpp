@@ -78,6 +78,7 @@ SimpleBitmap half_of(const SimpleBitmap& b, bool over_under, bool second, bool s
     half.width = over_under ? w : w * repeat;
     half.height = over_under ? h * repeat : h;
     half.bytes_per_pixel = b.bytes_per_pixel;
+    half.failure = b.failure;
     const size_t bpp = b.bytes_per_pixel;
     half.pixels = static_cast<uint8_t*>(std::malloc(size_t(half.width) * size_t(half.height) * bpp));
     if (!half.pixels) return bitmap_failed(PICTURE_NO_MEMORY);

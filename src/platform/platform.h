@@ -2,10 +2,13 @@
 //
 // Every call here has a Win32 counterpart (named beside it) and means exactly
 // what that call means; the SDL, headless and Win32 backends only translate.
+// Paths and names are UTF-8 (on Windows, or any bytes of an older file's code
+// page); the Windows backend hands them to the wide-character calls.
 // No OS header may be included here or above this layer.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 struct PlatRect {
     int32_t left, top, right, bottom;  // right and bottom are exclusive
@@ -84,17 +87,26 @@ uint32_t plat_tick_count();                                 // GetTickCount
 uint32_t plat_seed_clock();
 void plat_sleep(uint32_t milliseconds);                     // Sleep
 uint32_t plat_thread_id();                                  // GetCurrentThreadId
-bool plat_delete_file(const char* path);                    // DeleteFileA
-bool plat_path_exists(const char* path);                    // GetFileAttributesA != INVALID_FILE_ATTRIBUTES
-// GetFileAttributesExA: the size of a regular file; -1 for anything else (no
+bool plat_delete_file(const char* path);                    // DeleteFileW
+bool plat_path_exists(const char* path);                    // GetFileAttributesW != INVALID_FILE_ATTRIBUTES
+// GetFileAttributesExW: the size of a regular file; -1 for anything else (no
 // file, a folder, a device or a pipe that would block a reader).
 int64_t plat_regular_file_size(const char* path);
-bool plat_replace_file(const char* from, const char* to);   // MoveFileExA(MOVEFILE_REPLACE_EXISTING)
+bool plat_replace_file(const char* from, const char* to);   // MoveFileExW(MOVEFILE_REPLACE_EXISTING)
+// _wfopen: the C library's stream of a file, whatever characters its name has.
+FILE* plat_open_file(const char* path, const char* mode);
+bool plat_set_current_folder(const char* path);             // SetCurrentDirectoryW
+// The characters that end a folder in a path: "/", on Windows also "\\" and
+// a drive's ":".
+const char* plat_path_separators();
+// A line or more for the person who started the program: standard output
+// (standard error for an error), or on Windows without a console a message box.
+void plat_print(const char* text, bool error);
 // Runs the program argv[0], a bare name found in the PATH's absolute folders
 // only (never the current folder), without a shell: each argument reaches it
 // as it is. Waits for it; returns its exit status, or -1 when it is not found
 // or cannot be started.
-int plat_run_program(const char* const argv[]);  // CreateProcess, WaitForSingleObject, GetExitCodeProcess
+int plat_run_program(const char* const argv[]);  // CreateProcessW, WaitForSingleObject, GetExitCodeProcess
 // The names ImageMagick's converter goes by, tried in turn: "magick", and
 // elsewhere than on Windows (whose convert.exe converts file systems)
 // ImageMagick 6's "convert". Ends with a null.

@@ -623,6 +623,7 @@ void text_begin(const EyeView* view) {
     glPushAttrib(GL_CURRENT_BIT | GL_TEXTURE_BIT | GL_COLOR_BUFFER_BIT | GL_ENABLE_BIT | GL_TRANSFORM_BIT);
     glMatrixMode(GL_MODELVIEW);
     gfx_begin_2d(view);
+    font_state.view_left = view ? view->x : 0;
     glEnable(GL_BLEND);
     glDisable(GL_LIGHTING);
     switch (font_state.blend_mode) {

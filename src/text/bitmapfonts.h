@@ -67,8 +67,10 @@ struct FontState {
     uint8_t current_ref_width = 0;
     int32_t blend_mode = 3;         // text blend mode for the next text_begin
 
-    // Sees every glyph quad text_draw emits (tests watch the layout with it).
+    // Sees every glyph quad text_draw emits (tests watch the layout with it),
+    // drawn into the view whose left edge in the window is view_left.
     std::function<void(const TextQuad&)> quad_hook;
+    int32_t view_left = 0;
 };
 extern FontState font_state;
 

@@ -105,3 +105,14 @@ void draw_corner_label(const char* text, const EyeView& eye_view, bool at_bottom
     const int32_t top = at_bottom ? view.layout_h - 3 * margin : margin;
     draw_outlined(text, {margin, top, view.layout_w - margin}, pixel_size, view);
 }
+
+void draw_notice(const std::string& text, const EyeView& eye_view, int line) {
+    const EyeView view = text_layout(eye_view);
+    const float pixel_size = static_cast<float>(view.layout_h) * CAPTION_SIZE;
+    // Names are shown as they are spelt, in the font's slots; its escapes are not for them.
+    std::string shown = cp1252_from_utf8(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20) c = '?';
+    const int32_t top = view.layout_h / 2 + static_cast<int32_t>((line - 1) * 2 * pixel_size);
+    draw_outlined(shown.c_str(), {view.layout_w / 16, top, view.layout_w - view.layout_w / 16}, pixel_size, view);
+}

@@ -30,3 +30,7 @@ void draw_caption(const Caption& caption, const EyeView& view);
 // A short line of outlined text at a caption's size in the view's top left
 // corner, or its bottom left one.
 void draw_corner_label(const char* text, const EyeView& view, bool at_bottom);
+// A line of outlined text at a caption's size across the middle of the
+// view: `line` 0 just above the middle, 1 below it, and so on. For what the
+// viewer should know of the slide, such as a picture that does not show.
+void draw_notice(const std::string& text, const EyeView& view, int line);
