@@ -169,23 +169,36 @@ class Program:
             assert text.count("\n") == text.count("\r\n"), repr(text)
         return text.splitlines()
 
-    def start(self, display, user=None):
-        run = Run(self, display, user)
+    def start(self, display, user=None, args=(), show=None):
+        """The program with its arguments, started in its scratch folder; screenshots are looked for in the
+        folder of the show (default: the scratch folder)."""
+        run = Run(self, display, user, args, show)
         self.runs.append(run)
         return run
 
+    def arg(self, path):
+        """A path as the program's command line spells it: on Windows with a drive and backslashes."""
+        return "Z:" + str(path).replace("/", "\\") if self.wine else str(path)
+
+    def run_briefly(self, *args):
+        """Runs the program to its end without a display: its exit status and what it printed."""
+        argv = (["wine"] if self.wine else []) + [self.path, *args]
+        env = {k: v for k, v in (self.wine_env or os.environ).items() if k != "DISPLAY"}
+        done = subprocess.run(argv, cwd=self.folder, env=env, capture_output=True, timeout=120)
+        return done.returncode, done.stdout.decode(errors="replace"), done.stderr.decode(errors="replace")
+
 
 class Run:
-    def __init__(self, program, display, user):
-        self.program, self.display, self.folder, self.held = program, display, program.folder, set()
+    def __init__(self, program, display, user, args=(), show=None):
+        self.program, self.display, self.folder, self.held = program, display, show or program.folder, set()
         env = dict(program.wine_env or display.env, DISPLAY=display.env["DISPLAY"], ASAN_OPTIONS="detect_leaks=0",
-                   PATH=f"{self.folder}/bin:{os.environ['PATH']}", HOME=str(self.folder),
-                   WINEPATH="Z:" + str(self.folder / "bin").replace("/", "\\"))
-        argv = ["wine", program.path] if program.wine else [program.path]
+                   PATH=f"{program.folder}/bin:{os.environ['PATH']}", HOME=str(program.folder),
+                   WINEPATH="Z:" + str(program.folder / "bin").replace("/", "\\"))
+        argv = (["wine", program.path] if program.wine else [program.path]) + list(args)
         if user:
             argv = ["setpriv", f"--reuid={user}", f"--regid={user}", "--clear-groups"] + argv
-        self.log = self.folder / "program.log"
-        self.launch = lambda: subprocess.Popen(argv, cwd=self.folder, env=env, stdout=open(self.log, "a"),
+        self.log = program.folder / "program.log"
+        self.launch = lambda: subprocess.Popen(argv, cwd=program.folder, env=env, stdout=open(self.log, "a"),
                                                stderr=subprocess.STDOUT)
         self.proc = self.launch()
 

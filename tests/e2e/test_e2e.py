@@ -204,3 +204,63 @@ def test_french_keyboard_a_does_not_quit_q_does_m_steps_the_mode(program, xorg):
     assert (shot(960, 10), shot(960, 1070)) == (GREEN, RED)
     assert run.quit("q") == 0
     assert program.saved()[-1] == "Stereo mode: 1"
+
+
+def test_command_line_folder_and_picture(program, xvfb):
+    # The show of another folder, whose name has a blank: its config.txt, from the slide of the picture named.
+    show = program.folder / "my show"
+    show.mkdir()
+    for n, colour in enumerate((RED, GREEN, BLUE)):
+        bmp(show / f"l{n}.bmp", [[YELLOW]])
+        bmp(show / f"r{n}.bmp", [[colour]])
+    listed = STILL + [f"{eye} image: {eye[0].lower()}{n}.bmp" for n in range(3) for eye in ("Left", "Right")]
+    (show / "config.txt").write_text("\n".join(listed) + "\n")
+    for arg, colour in (("my show/r1.bmp", GREEN), ("my show", RED), (show / "l2.bmp", BLUE)):
+        run = program.start(xvfb, args=[program.arg(arg)], show=show)
+        run.window()
+        assert run.shot()(960, 540) == colour, arg
+        assert run.quit() == 0
+        assert not (program.folder / "config.txt").exists()
+        assert (show / "config.txt").read_bytes().decode().splitlines()[-3:] == DEFAULTS
+
+
+def test_command_line_help_version_and_mistakes(program):
+    status, out, _ = program.run_briefly("--help")
+    assert status == 0 and out.startswith("Usage: parallaxon [FOLDER | PICTURE]") and "config.txt" in out
+    status, out, _ = program.run_briefly("--version")
+    assert status == 0 and out.startswith("parallaxon ") and out.count("\n") == 1
+    before = sorted(program.folder.rglob("*"))
+    for args, says in ((["--slow"], "unknown option '--slow'"), ([program.arg(program.folder / "gone")], "no such"),
+                       (["a", "b"], "one folder or picture at most")):
+        status, out, err = program.run_briefly(*args)
+        assert (status, out, err.count("\n")) == (2, "", 1) and says in err, args
+    assert sorted(program.folder.rglob("*")) == before
+
+
+UNICODE_PAIRS = (("Café_shack_L.bmp", "Café_shack_R.bmp", RED), ("tilt🙂_L.bmp", "tilt🙂_R.bmp", GREEN),
+                 ("東京-aloe-left.bmp", "東京-aloe-right.bmp", BLUE))
+
+
+def test_unicode_names_in_a_folder_show_and_a_written_list(program, xvfb):
+    for left, right, colour in UNICODE_PAIRS:
+        bmp(program.folder / left, [[YELLOW]])
+        bmp(program.folder / right, [[colour]])
+    # A folder show from the second pair's picture: every slide shows, and the names are saved in UTF-8.
+    program.config(*STILL)
+    run = program.start(xvfb, args=[program.arg(program.folder / UNICODE_PAIRS[1][0])])
+    run.window()
+    assert [run.shot()(960, 540), run.press("Right")(960, 540), run.press("Left")(960, 540),
+            run.press("Left")(960, 540)] == [GREEN, BLUE, GREEN, RED]
+    assert run.quit() == 0
+    saved = program.saved()
+    assert [f"Left image: {left}" in saved and f"Right image: {right}" in saved for left, right, _ in UNICODE_PAIRS] \
+        == [True] * 3
+    if program.wine:
+        # A list written by an older program in the ANSI code page (Windows-1252 here) still opens its files.
+        program.config(*STILL)
+        with open(program.folder / "config.txt", "ab") as f:
+            f.write("Left image: Café_shack_L.bmp\r\nRight image: Café_shack_R.bmp\r\n".encode("cp1252"))
+        run = program.start(xvfb)
+        run.window()
+        assert run.shot()(960, 540) == RED
+        assert run.quit() == 0
