@@ -223,11 +223,13 @@ std::unique_ptr<Slide> prepare_slide(const SlideRequest& request, const std::ato
     slide->has_parallax = pictures.has_parallax && std::isfinite(pictures.parallax_offset_x);
     slide->parallax_offset_x = pictures.parallax_offset_x;
     const SimpleBitmap* images[2] = {&slide->left_image, &slide->right_image};
-    // What each eye's texture spans: the left picture's share of the texture size both report.
+    // What each eye's texture spans: the left picture's share of the texture size both report,
+    // or the right one's when there is no left picture (which would leave it a single texel).
+    const SimpleBitmap& measure = images[0]->pixels || !images[1]->pixels ? *images[0] : *images[1];
     const TextureLevels shapes[2] = {texture_shape(*images[0], request.target.max_side),
                                      texture_shape(*images[1], request.target.max_side)};
-    const float span_x = texture_scale(images[0]->width, shapes[1].reported_width) * (slide->same_image ? 0.5f : 1);
-    const float span_y = texture_scale(images[0]->height, shapes[1].reported_height);
+    const float span_x = texture_scale(measure.width, shapes[1].reported_width) * (slide->same_image ? 0.5f : 1);
+    const float span_y = texture_scale(measure.height, shapes[1].reported_height);
     const AnaglyphMatrices* matrices = stereo_mode_row(request.stereo_mode).anaglyph;
     for (int eye = 0; eye < 2; ++eye) {
         if (abandoned()) return nullptr;
@@ -243,8 +245,8 @@ std::unique_ptr<Slide> prepare_slide(const SlideRequest& request, const std::ato
     // Both eyes report the same size, so the right eye's texture gives it.
     slide->texture_width = slide->levels[1].reported_width;
     slide->texture_height = slide->levels[1].reported_height;
-    slide->texture_scale_x = texture_scale(slide->left_image.width, slide->texture_width);
-    slide->texture_scale_y = texture_scale(slide->left_image.height, slide->texture_height);
+    slide->texture_scale_x = texture_scale(measure.width, slide->texture_width);
+    slide->texture_scale_y = texture_scale(measure.height, slide->texture_height);
     return slide;
 }
 
