@@ -1,6 +1,9 @@
 """What only a real X server shows: windows on monitors, keys and mouse through X, the files left on disk."""
 import os
+import subprocess
 import time
+import zipfile
+from pathlib import Path
 
 import pytest
 from conftest import BLUE, DEFAULTS, GREEN, RED, STILL, YELLOW, bmp, wait_for
@@ -264,3 +267,38 @@ def test_unicode_names_in_a_folder_show_and_a_written_list(program, xvfb):
         run.window()
         assert run.shot()(960, 540) == RED
         assert run.quit() == 0
+
+
+def test_packed_program_shows_a_folder(program, xvfb, tmp_path):
+    """The program as it is handed out: the files of the Debian package, or the Windows zip."""
+    build = Path(program.path).parent
+    subprocess.run(["cpack", "-G", "ZIP" if program.wine else "DEB", "-B", str(tmp_path)], cwd=build, check=True,
+                   capture_output=True, timeout=600)
+    if program.wine:
+        with zipfile.ZipFile(next(tmp_path.glob("parallaxon-*-windows-x86_64.zip"))) as packed:
+            names = packed.namelist()
+            packed.extractall(tmp_path)
+        top = names[0].split("/")[0]
+        assert {f"{top}/parallaxon.exe", f"{top}/README.txt", f"{top}/licences/DejaVu-LICENSE.txt"} <= set(names)
+        program.path = str(tmp_path / top / "parallaxon.exe")
+    else:
+        deb = next(tmp_path.glob("parallaxon_*_amd64.deb"))
+        depends = subprocess.run(["dpkg-deb", "-f", deb, "Depends"], check=True, capture_output=True, text=True).stdout
+        assert "libsdl2" in depends and "libturbojpeg0" in depends and "libspng0" in depends
+        subprocess.run(["dpkg-deb", "-x", deb, tmp_path / "root"], check=True)
+        share = tmp_path / "root/usr/share"
+        for part in ("applications/parallaxon.desktop", "mime/packages/parallaxon.xml", "man/man1/parallaxon.1",
+                     "icons/hicolor/scalable/apps/parallaxon.svg"):
+            assert (share / part).is_file(), part
+        assert "Exec=parallaxon %f" in (share / "applications/parallaxon.desktop").read_text()
+        program.path = str(tmp_path / "root/usr/bin/parallaxon")
+    status, out, _ = program.run_briefly("--version")
+    assert status == 0 and out.startswith("parallaxon ")
+    bmp(program.folder / "lake_L.bmp", [[YELLOW]])
+    bmp(program.folder / "lake_R.bmp", [[GREEN]])
+    program.config(*STILL)
+    run = program.start(xvfb, args=[program.arg(program.folder / "lake_R.bmp")])
+    run.window()
+    assert run.shot()(960, 540) == GREEN
+    assert run.quit() == 0
+    assert program.saved()[-2:] == ["Left image: lake_L.bmp", "Right image: lake_R.bmp"]
