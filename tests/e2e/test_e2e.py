@@ -279,7 +279,8 @@ def test_packed_program_shows_a_folder(program, xvfb, tmp_path):
             names = packed.namelist()
             packed.extractall(tmp_path)
         top = names[0].split("/")[0]
-        assert {f"{top}/parallaxon.exe", f"{top}/README.txt", f"{top}/licences/DejaVu-LICENSE.txt"} <= set(names)
+        assert {f"{top}/{name}" for name in ("parallaxon.exe", "README.txt", "licenses/DejaVu-LICENSE.txt",
+                                             "licenses/libz-mingw-w64-dev.txt")} <= set(names)
         program.path = str(tmp_path / top / "parallaxon.exe")
     else:
         deb = next(tmp_path.glob("parallaxon_*_amd64.deb"))
