@@ -67,6 +67,7 @@ TEST_F(Show, PhotosGiveTheirViewsAtTheSizeTheScreenNeedsAndHostileOnesNothing) {
         {"plain.heic", heif_file(pair)}, {"album.heic", heif_file(pair, heif_group("albc", {2, 1}))},
         {"missing.heic", heif_file(pair, heif_group("ster", {1, 9}))},
         {"three.heic", heif_file(pair, heif_group("ster", {1, 2, 1}))},
+        {"zero.heic", heif_file(pair, heif_group("ster", {0, 2}))},
         {"cut.heic", heif_file(pair, heif_group("ster", {1, 2}, 4))},
         {"grid.heic", heif_file({{{tile, tile, tile, tile, tile, tile, tile, tile}, 4}})},
         // Red left and blue right, turned a quarter anticlockwise: blue on top.
@@ -97,6 +98,7 @@ TEST_F(Show, PhotosGiveTheirViewsAtTheSizeTheScreenNeedsAndHostileOnesNothing) {
         {"plain.heic", "plain.heic", 0, "64x64 R | 64x64 R same"}, {"album.heic", "album.heic", 0, "64x64 R | 64x64 R same"},
         {"missing.heic", "missing.heic", 0, "64x64 R | 0x0 damaged"},
         {"three.heic", "three.heic", 0, "0x0 damaged | 0x0 damaged"}, {"cut.heic", "cut.heic", 0, "0x0 damaged | 0x0 damaged"},
+        {"zero.heic", "zero.heic", 0, "0x0 damaged | 0x0 damaged"},
         {"grid.heic", "none", 0, "256x128 R | 0x0 missing"},  // 512 x 256 in 8 tiles, halved for the screen
         {"turned.heic", "none", 0, "64x128 B | 0x0 missing"},
         {"bomb.heic", "huge.heic", 0, "0x0 large | 0x0 large"}, {"liar.heic", "none", 0, "0x0 damaged | 0x0 missing"},

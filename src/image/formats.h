@@ -73,7 +73,7 @@ JpsLayout jps_layout(const uint8_t* jpeg, size_t length);
 bool heif_is_heic(const uint8_t* data, size_t length);
 // The item ids of the first stereo pair entity group ('ster') of the meta
 // box's group list, the left eye's first. Damaged: a group list or group
-// that runs past its box, or a group of other than two entities.
+// that runs past its box, or a group of other than two entities or naming 0.
 enum class HeifStereo { none, pair, damaged };
 HeifStereo heif_stereo_pair(const uint8_t* data, size_t length, uint32_t* left, uint32_t* right);
 // HEIF (heif.cpp): image item `item` (0: the primary image) decoded by

@@ -77,9 +77,10 @@ HeifStereo heif_stereo_pair(const uint8_t* data, size_t length, uint32_t* left, 
     if (list != Found::yes) return list == Found::no ? HeifStereo::none : HeifStereo::damaged;
     const Found group = find_box(data, grpl.body, grpl.end, fourcc("ster"), &ster);
     if (group != Found::yes) return group == Found::no ? HeifStereo::none : HeifStereo::damaged;
-    // Version and flags, group_id, num_entities_in_group (exactly two), the entity ids.
+    // Version and flags, group_id, num_entities_in_group (exactly two), the entity ids (never 0).
     const size_t ids = ster.body + FULL_BOX_HEADER + 8;
     if (ster.end < ids || be32(data + ids - 4) != 2 || ster.end - ids < 8) return HeifStereo::damaged;
+    if (be32(data + ids) == 0 || be32(data + ids + 4) == 0) return HeifStereo::damaged;
     *left = be32(data + ids);
     *right = be32(data + ids + 4);
     return HeifStereo::pair;
