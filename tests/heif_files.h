@@ -1,30 +1,27 @@
 // Test helpers: HEIC files written box by box around HEVC pictures that libheif codes (with x265),
-// with the entity groups of spatial photos and the claims hostile files make.
+// with the entity groups of spatial photos and the false claims of hostile files.
 #pragma once
 
 #include "photo_files.h"
 
 #include <libheif/heif.h>
 
+#include <algorithm>
+#include <cstring>
 #include <initializer_list>
 #include <string>
 
-// An HEVC-coded picture: its whole decoder configuration box (hvcC) and its coded data.
-struct Hevc {
-    Bytes hvcc, data;
-    uint32_t w, h;
-};
-
-struct HeifBoxes {
+// Numbers most significant byte first; a box's size is set once its body is written.
+struct Boxes {
     Bytes b;
-    HeifBoxes& n(uint32_t v, int bytes) {
-        for (int i = bytes - 1; i >= 0; --i) b.push_back(static_cast<uint8_t>(v >> 8 * i));
+    Boxes& n(uint32_t v, int bytes) {
+        while (bytes--) b.push_back(static_cast<uint8_t>(v >> 8 * bytes));
         return *this;
     }
-    HeifBoxes& add(const Bytes& bytes) { return b.insert(b.end(), bytes.begin(), bytes.end()), *this; }
-    HeifBoxes& text(const std::string& s) { return b.insert(b.end(), s.begin(), s.end()), *this; }
-    // A box around what `body` adds; a full box when version >= 0.
-    template <class Body> HeifBoxes& box(const char* type, int version, uint32_t flags, Body body) {
+    Boxes& add(const Bytes& bytes) { return b.insert(b.end(), bytes.begin(), bytes.end()), *this; }
+    Boxes& text(const std::string& s) { return add(Bytes(s.begin(), s.end())); }
+    // A full box when version >= 0.
+    template <class Body> Boxes& box(const char* type, int version, uint32_t flags, Body body) {
         const size_t at = b.size();
         n(0, 4).text(type);
         if (version >= 0) n(uint32_t(version) << 24 | flags, 4);
@@ -34,20 +31,24 @@ struct HeifBoxes {
     }
 };
 
-// The payload of the first box of the type along the path of boxes (meta counted as a full box).
-inline Bytes heif_box_payload(const Bytes& f, std::initializer_list<std::string> path, bool whole = false) {
-    size_t at = 0, end = f.size();
-    for (const std::string& type : path) {
-        auto size = [&](size_t p) { return size_t(f[p]) << 24 | size_t(f[p + 1]) << 16 | size_t(f[p + 2]) << 8 | f[p + 3]; };
-        while (at + 8 <= end && std::string(f.begin() + at + 4, f.begin() + at + 8) != type) at += size(at);
-        if (at + 8 > end) return {};
-        end = at + size(at);
-        at += (type == *(path.end() - 1) && whole) ? 0 : type == "meta" ? 12 : 8;
+// An HEVC-coded picture: its decoder configuration box (hvcC) and its coded data.
+struct Hevc {
+    Bytes hvcc, data;
+    uint32_t w, h;
+};
+
+// The last box of the path, whole, in a file libheif wrote (meta is a full box).
+inline Bytes heif_box(const Bytes& f, std::initializer_list<const char*> path) {
+    size_t at = 0;
+    auto size = [&] { return size_t(f.at(at)) << 24 | size_t(f[at + 1]) << 16 | size_t(f[at + 2]) << 8 | f[at + 3]; };
+    for (const char* type : path) {
+        while (std::memcmp(&f.at(at + 7) - 3, type, 4) != 0) at += size();  // at() ends a walk off the end
+        if (type != *(path.end() - 1)) at += std::strcmp(type, "meta") == 0 ? 12 : 8;
     }
-    return Bytes(f.begin() + at, f.begin() + end);
+    return Bytes(f.begin() + at, f.begin() + at + size());
 }
 
-// A picture coded by libheif's HEVC encoder, taken out of the file libheif writes around it.
+// A picture coded by libheif's HEVC encoder (x265 codes at least 64 x 64), taken out of its file.
 inline Hevc hevc(int w, int h, const Pixels& pixel) {
     heif_context* ctx = heif_context_alloc();
     heif_encoder* encoder = nullptr;
@@ -62,23 +63,23 @@ inline Hevc hevc(int w, int h, const Pixels& pixel) {
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const Rgb c = pixel(x, y);
-            std::copy_n(&c.r, 3, rows + y * stride + 3 * x);
+            std::memcpy(rows + y * stride + 3 * x, &c, 3);
         }
     heif_context_encode_image(ctx, image, encoder, nullptr, nullptr);
     Bytes file;
     heif_writer writer{1, [](heif_context*, const void* data, size_t size, void* out) {
-                           auto* bytes = static_cast<const uint8_t*>(data);
-                           static_cast<Bytes*>(out)->insert(static_cast<Bytes*>(out)->end(), bytes, bytes + size);
+                           static_cast<Bytes*>(out)->insert(static_cast<Bytes*>(out)->end(), static_cast<const uint8_t*>(data),
+                                                            static_cast<const uint8_t*>(data) + size);
                            return heif_error{heif_error_Ok, heif_suberror_Unspecified, ""};
                        }};
     heif_context_write(ctx, &writer, &file);
     heif_image_release(image), heif_encoder_release(encoder), heif_context_free(ctx);
-    // One image, with even sides: its data alone fills the mdat box.
-    return {heif_box_payload(file, {"meta", "iprp", "ipco", "hvcC"}, true), heif_box_payload(file, {"mdat"}),
-            uint32_t(w), uint32_t(h)};
+    // One image of even sides: its data alone fills the mdat box.
+    const Bytes mdat = heif_box(file, {"mdat"});
+    return {heif_box(file, {"meta", "iprp", "ipco", "hvcC"}), Bytes(mdat.begin() + 8, mdat.end()), uint32_t(w), uint32_t(h)};
 }
 
-// An image of a HEIF file: one coded picture, or a grid of cols x rows tiles given row by row. Its
+// An image of a HEIF file: a coded picture, or a grid of cols x rows tiles given row by row. Its
 // spatial extents ('ispe') claim the picture's size unless w and h say otherwise; rotation: 'irot'.
 struct HeifImage {
     std::vector<Hevc> tiles;
@@ -89,7 +90,7 @@ struct HeifImage {
 
 // An EntityToGroupBox of the type over the ids; its size may claim `more` bytes than it has.
 inline Bytes heif_group(const char* type, std::initializer_list<uint32_t> ids, int more = 0) {
-    HeifBoxes g;
+    Boxes g;
     g.box(type, 0, 0, [&] {
         g.n(100, 4).n(uint32_t(ids.size()), 4);
         for (uint32_t id : ids) g.n(id, 4);
@@ -98,67 +99,55 @@ inline Bytes heif_group(const char* type, std::initializer_list<uint32_t> ids, i
     return g.b;
 }
 
-// A HEIC file of the images, the first primary; image i is item i + 1, grid tiles are items
-// 100 * (i + 1) on. The groups go in a group list ('grpl') at the end of the meta box.
+// A HEIC file of the images, the first primary: image i is item i + 1, its tiles items 100 (i + 1) on.
+// The groups go in a group list ('grpl') at the end of the meta box.
 inline Bytes heif_file(const std::vector<HeifImage>& images, const Bytes& groups = {}) {
     struct Item {
         uint32_t id;
         const char* type;
-        bool hidden;
         Bytes data;
-        std::vector<uint16_t> properties;  // 1-based indices into the property container
+        std::vector<uint16_t> properties;  // indices into the property container, from 1
     };
     std::vector<Item> items;
     std::vector<Bytes> properties;
     auto property = [&](const Bytes& p) {
-        for (size_t i = 0; i < properties.size(); ++i)
-            if (properties[i] == p) return uint16_t(i + 1);
-        properties.push_back(p);
-        return uint16_t(properties.size());
+        auto it = std::find(properties.begin(), properties.end(), p);
+        if (it == properties.end()) it = properties.insert(it, p);
+        return uint16_t(it - properties.begin() + 1);
     };
-    auto extents = [&](uint32_t w, uint32_t h) {
-        HeifBoxes e;
-        return property(e.box("ispe", 0, 0, [&] { e.n(w, 4).n(h, 4); }).b);
-    };
-    HeifBoxes dimg;
-    for (size_t i = 0; i < images.size(); ++i) {
-        const HeifImage& image = images[i];
-        const uint32_t id = uint32_t(i + 1);
-        const int rows = int(image.tiles.size()) / image.cols;
+    auto extents = [&](uint32_t w, uint32_t h) { return property(Boxes().n(20, 4).text("ispe").n(0, 4).n(w, 4).n(h, 4).b); };
+    Boxes dimg;
+    for (uint32_t id = 1; id <= images.size(); ++id) {
+        const HeifImage& image = images[id - 1];
+        const uint32_t rows = uint32_t(image.tiles.size() / image.cols), tiles = uint32_t(image.tiles.size());
         const uint32_t w = image.w ? image.w : image.tiles[0].w * image.cols, h = image.h ? image.h : image.tiles[0].h * rows;
         std::vector<uint16_t> own{extents(w, h)};
-        if (image.rotation) {
-            HeifBoxes r;
-            own.push_back(property(r.box("irot", -1, 0, [&] { r.n(image.rotation, 1); }).b));
-        }
-        if (image.tiles.size() == 1) {
+        if (image.rotation) own.push_back(property(Boxes().n(9, 4).text("irot").n(image.rotation, 1).b));
+        if (tiles == 1) {
             own.insert(own.begin(), property(image.tiles[0].hvcc));
-            items.push_back({id, "hvc1", false, image.tiles[0].data, own});
+            items.push_back({id, "hvc1", image.tiles[0].data, own});
             continue;
         }
-        items.push_back({id, "grid", false, HeifBoxes().n(0, 2).n(rows - 1, 1).n(image.cols - 1, 1).n(w, 2).n(h, 2).b, own});
+        items.push_back({id, "grid", Boxes().n(0, 2).n(rows - 1, 1).n(image.cols - 1, 1).n(w, 2).n(h, 2).b, own});
         dimg.box("dimg", -1, 0, [&] {
-            dimg.n(id, 2).n(uint32_t(image.tiles.size()), 2);
-            for (size_t t = 0; t < image.tiles.size(); ++t) dimg.n(uint32_t(100 * (i + 1) + t), 2);
+            dimg.n(id, 2).n(tiles, 2);
+            for (uint32_t t = 0; t < tiles; ++t) dimg.n(100 * id + t, 2);
         });
-        for (size_t t = 0; t < image.tiles.size(); ++t) {
+        for (uint32_t t = 0; t < tiles; ++t) {
             const Hevc& tile = image.tiles[t];
-            items.push_back({uint32_t(100 * (i + 1) + t), "hvc1", true, tile.data,
-                             {property(tile.hvcc), extents(tile.w, tile.h)}});
+            items.push_back({100 * id + t, "hvc1", tile.data, {property(tile.hvcc), extents(tile.w, tile.h)}});
         }
     }
-    HeifBoxes ftyp;
-    ftyp.box("ftyp", -1, 0, [&] { ftyp.text("heic").n(0, 4).text("mif1heic"); });
-    // The meta box, with the items' data placed from `base` on.
+    // The meta box, with the items' data placed one after another from `base` on.
     auto meta = [&](uint32_t base) {
-        HeifBoxes m;
-        m.box("meta", 0, 0, [&] {
+        Boxes m;
+        return m.box("meta", 0, 0, [&] {
             m.box("hdlr", 0, 0, [&] { m.n(0, 4).text("pict").n(0, 4).n(0, 4).n(0, 4).n(0, 1); });
             m.box("pitm", 0, 0, [&] { m.n(1, 2); });
             m.box("iinf", 0, 0, [&] {
                 m.n(uint32_t(items.size()), 2);
-                for (const Item& item : items)
-                    m.box("infe", 2, item.hidden, [&] { m.n(item.id, 2).n(0, 2).text(item.type).n(0, 1); });
+                for (const Item& item : items)  // tiles hidden
+                    m.box("infe", 2, item.id >= 100, [&] { m.n(item.id, 2).n(0, 2).text(item.type).n(0, 1); });
             });
             m.box("iloc", 0, 0, [&] {
                 m.n(0x4400, 2).n(uint32_t(items.size()), 2);
@@ -181,11 +170,11 @@ inline Bytes heif_file(const std::vector<HeifImage>& images, const Bytes& groups
                 });
             });
             if (!groups.empty()) m.box("grpl", -1, 0, [&] { m.add(groups); });
-        });
-        return m.b;
+        }).b;
     };
-    HeifBoxes file;
-    file.add(ftyp.b).add(meta(uint32_t(ftyp.b.size() + meta(0).size() + 8)));
+    Boxes file;
+    file.box("ftyp", -1, 0, [&] { file.text("heic").n(0, 4).text("mif1heic"); });
+    file.add(meta(uint32_t(file.b.size() + meta(0).size() + 8)));
     return file.box("mdat", -1, 0, [&] {
         for (const Item& item : items) file.add(item.data);
     }).b;
