@@ -72,7 +72,7 @@ bool is_heif(const std::string& extension) { return extension == "heic" || exten
 
 // Phones and cameras write a HEIF file's meta box, where its stereo pair
 // group is, near the start: this much of a file is read to find it.
-constexpr size_t HEIF_HEAD_BYTES = size_t(1) << 20;
+constexpr size_t HEIF_HEAD_BYTES = size_t(256) << 10;
 
 bool heif_holds_stereo_pair(const std::string& name) {
     const int64_t size = plat_regular_file_size(name.c_str());

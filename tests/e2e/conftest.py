@@ -121,8 +121,10 @@ def photos(pytestconfig):
     tool = pytestconfig.getoption("photos")
     if not tool:
         pytest.skip("no photo writer (--photos)")
+    # x265 leaves blocks behind, which a sanitized build's leak check would count as a failure.
+    env = dict(os.environ, ASAN_OPTIONS="detect_leaks=0")
     return lambda kind, path, *colours: subprocess.run([tool, kind, str(path)] + [",".join(map(str, c))
-                                                                                  for c in colours], check=True)
+                                                                                  for c in colours], check=True, env=env)
 
 
 def pytest_generate_tests(metafunc):
