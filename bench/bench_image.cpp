@@ -1,10 +1,11 @@
-// Pictures: BMP and JPEG decoding, and the staged mipmap chain.
+// Pictures: BMP, JPEG and HEIC decoding, and the staged mipmap chain.
 #include "bench.h"
 
 #include "../tests/bmp_files.h"
-#include "../tests/photo_files.h"
+#include "../tests/heif_files.h"
 #include "render/texture.h"
 #include "image/formats.h"
+#include "image/picture.h"
 
 namespace {
 
@@ -62,5 +63,21 @@ void JpegDecode4000x3000(benchmark::State& state) {
     });
 }
 BENCHMARK(JpegDecode4000x3000)->Arg(1)->Arg(2)->Arg(4)->Arg(8)->Unit(benchmark::kMillisecond);
+
+// A spatial photo as a headset writes it: each eye a 2560x2560 grid of 25 tiles of 512x512 (x265 at
+// quality 90), both eyes decoded whole, as a view of 1280x720 or more needs them.
+void HeicPairDecode2560x2560(benchmark::State& state) {
+    std::vector<Hevc> tiles;
+    for (int t = 0; t < 25; ++t)
+        tiles.push_back(hevc(512, 512, [t](int x, int y) { return camera_pixel(x + 512 * (t % 5), y + 512 * (t / 5)); }));
+    const std::vector<uint8_t> file = heif_file({{tiles, 5}, {tiles, 5}}, heif_group("ster", {1, 2}));
+    timed(state, size_t(2) * 2560 * 2560 * 3, [&] {
+        EyePictures eyes = pictures_from_file(file.data(), file.size(), "pair.heic", PictureTarget{1280, 720, 16384}, true);
+        bitmap_free(&eyes.left);
+        bitmap_free(&eyes.right);
+    });
+}
+// Its CPU time counts libde265's decoding thread too.
+BENCHMARK(HeicPairDecode2560x2560)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -25,8 +25,8 @@ if(NOT DEFINED ENV{PARALLAXON_MINGW_DEPS})
                   OUTPUT_VARIABLE mingw_deps OUTPUT_STRIP_TRAILING_WHITESPACE)
   set(ENV{PARALLAXON_MINGW_DEPS} "${mingw_deps}")
 endif()
-if(NOT EXISTS $ENV{PARALLAXON_MINGW_DEPS}/lib/pkgconfig/spng.pc)
-  message(FATAL_ERROR "No JPEG and PNG libraries for mingw-w64 in $ENV{PARALLAXON_MINGW_DEPS}: "
+if(NOT EXISTS $ENV{PARALLAXON_MINGW_DEPS}/lib/pkgconfig/libheif.pc)
+  message(FATAL_ERROR "No JPEG, PNG and HEIC libraries for mingw-w64 in $ENV{PARALLAXON_MINGW_DEPS}: "
                       "run bash scripts/windows-deps.sh first")
 endif()
 list(APPEND CMAKE_FIND_ROOT_PATH $ENV{PARALLAXON_MINGW_DEPS})

@@ -1,5 +1,5 @@
 // Arbitrary bytes as an image file named for a slide: the whole way from the
-// file to the eyes' pictures, JPEG and PNG decoding included. The input's
+// file to the eyes' pictures, JPEG, PNG and HEIC decoding included. The input's
 // length picks the name (.jps or .jpg), one eye or both, and the screen size.
 #include "image/picture.h"
 

@@ -2,7 +2,7 @@
 // of such a folder on the headless desktop.
 #include "app/folder_show.h"
 
-#include "photo_files.h"
+#include "heif_files.h"
 #include "show.h"
 
 #include <cstdlib>
@@ -32,11 +32,18 @@ const Listing LISTINGS[] = {
     {"the partner of the same type first, each file once",
      {"m_L.jpg", "m_R.png", "m_R.jpg", "m_L.bmp", "n_L.png", "n_R.bmp"},
      {{"m_L.bmp", "m_R.png"}, {"m_L.jpg", "m_R.jpg"}, {"n_L.png", "n_R.bmp"}}},
+    {"HEIC files: a stereo pair alone, any other one paired by name",
+     {"pair.HEIC", "pair_L.heic", "trip_L.heif", "trip_R.hif", "lake_L.heic", "lake_R.jpg", "mono.heic"},
+     {{"lake_L.heic", "lake_R.jpg"}, {"pair.HEIC", "pair.HEIC"}, {"pair_L.heic", "pair_L.heic"},
+      {"trip_L.heif", "trip_R.hif"}}},
 };
+
+// Which HEIC files of the listings hold a stereo pair.
+bool named_pair(const std::string& name) { return name.find("pair") != std::string::npos; }
 
 // Red for a left eye, blue for a right one; green tells the slide.
 Rgb eye_colour(int slide, int eye) {
-    return {static_cast<uint8_t>(eye ? 0 : 255), static_cast<uint8_t>(50 * slide), static_cast<uint8_t>(eye ? 255 : 0)};
+    return {static_cast<uint8_t>(eye ? 0 : 255), static_cast<uint8_t>(35 * slide), static_cast<uint8_t>(eye ? 255 : 0)};
 }
 
 // Lossy compression leaves a colour within a few steps of what was written.
@@ -51,7 +58,8 @@ class FolderShow : public Show {};
 TEST(FolderListing, NamesGiveSlidePairs) {
     for (const Listing& listing : LISTINGS) {
         std::vector<std::pair<std::string, std::string>> slides;
-        for (const StereoPair& pair : folder_stereo_pairs(listing.names)) slides.emplace_back(pair.left, pair.right);
+        for (const StereoPair& pair : folder_stereo_pairs(listing.names, named_pair))
+            slides.emplace_back(pair.left, pair.right);
         EXPECT_EQ(slides, listing.slides) << listing.what;
     }
 }
@@ -69,12 +77,15 @@ TEST_F(FolderShow, FolderWithoutSlideListShowsItsStereoPicturesAndSavesThem) {
     write_file("img10-right.png", png(32, 32, solid(eye_colour(5, 1))));
     write_file("IMG9_l.bmp", bmp24(32, 32, solid(eye_colour(4, 0))));
     write_file("img9_R.bmp", bmp24(32, 32, solid(eye_colour(4, 1))));
+    write_file("img11.heic", spatial_heic(hevc(64, 64, solid(eye_colour(6, 0))), hevc(64, 64, solid(eye_colour(6, 1)))));
+    write_file("img12_L.heic", heif_file({{{hevc(64, 64, solid(eye_colour(7, 0)))}}}));
+    write_file("img12_R.heic", heif_file({{{hevc(64, 64, solid(eye_colour(7, 1)))}}}));
     write_file("photo.jpg", jpeg(32, 32, solid({255, 255, 255})));
     write_file("config.txt", "Stereo mode: 2\n");
-    ASSERT_EQ(run(42), 0);
-    ASSERT_EQ(frames.size(), 42u);
-    for (int f = 0; f < 42; ++f) {
-        const int slide = f / 8 % 5 + 1;
+    ASSERT_EQ(run(58), 0);
+    ASSERT_EQ(frames.size(), 58u);
+    for (int f = 0; f < 58; ++f) {
+        const int slide = f / 8 % 7 + 1;
         for (int eye : {0, 1})
             EXPECT_TRUE(near(pixel_at(frames[f], 64, 16 + 32 * eye, 32), eye_colour(slide, eye)))
                 << "frame " << f << " eye " << eye << ": " << pixel_at(frames[f], 64, 16 + 32 * eye, 32);
@@ -84,7 +95,9 @@ TEST_F(FolderShow, FolderWithoutSlideListShowsItsStereoPicturesAndSavesThem) {
                         "Slide time (seconds, pause included): 8\nSlide pause before zoom (seconds): 2\n"
                         "Left image: img1.mpo\nRight image: img1.mpo\nLeft image: img2.jps\nRight image: img2.jps\n"
                         "Left image: img3_L.jpg\nRight image: img3_R.jpg\nLeft image: IMG9_l.bmp\n"
-                        "Right image: img9_R.bmp\nLeft image: img10-left.png\nRight image: img10-right.png\n"));
+                        "Right image: img9_R.bmp\nLeft image: img10-left.png\nRight image: img10-right.png\n"
+                        "Left image: img11.heic\nRight image: img11.heic\nLeft image: img12_L.heic\n"
+                        "Right image: img12_R.heic\n"));
 
     // A slide list of its own keeps the folder's pictures out, and its timing stays.
     write_file("config.txt", "Left image: photo.jpg\nRight image: photo.jpg\n");

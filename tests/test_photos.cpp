@@ -1,5 +1,5 @@
 // Photos as slides: JPEG, PNG, MPO and JPS/PNS files, loaded one by one and shown whole.
-#include "photo_files.h"
+#include "heif_files.h"
 #include "show.h"
 
 namespace {
@@ -24,6 +24,11 @@ std::string view(const SimpleBitmap& b) {
                          : why == PICTURE_UNSUPPORTED ? "unsupported" : why == PICTURE_NO_MEMORY ? "memory" : "?");
 }
 
+// Lossy compression leaves a colour within a few steps of what was written.
+bool near(const Rgb& a, const Rgb& b) {
+    return std::abs(a.r - b.r) < 16 && std::abs(a.g - b.g) < 16 && std::abs(a.b - b.b) < 16;
+}
+
 Pixels across(Rgb left, Rgb right, int w) { return [=](int x, int) { return x < w / 2 ? left : right; }; }
 Pixels down(Rgb top, Rgb bottom, int h) { return [=](int, int y) { return y < h / 2 ? top : bottom; }; }
 
@@ -37,6 +42,9 @@ TEST_F(Show, PhotosGiveTheirViewsAtTheSizeTheScreenNeedsAndHostileOnesNothing) {
     Bytes bomb = jpeg(16, 16, solid(RED));
     // The frame header claims 0xFDFD x 0xFDFD pixels.
     std::fill_n(bomb.begin() + std::string(bomb.begin(), bomb.end()).find("\xFF\xC0") + 5, 4, 0xFD);
+    // x265 codes pictures of at least 64 x 64.
+    const Hevc red = hevc(64, 64, solid(RED)), blue = hevc(64, 64, solid(BLUE)), tile = hevc(128, 128, solid(RED));
+    const std::vector<HeifImage> pair = {{{red}}, {{blue}}};
     const std::map<std::string, Bytes> files = {
         {"pair.mpo", mpo(jpeg(32, 32, solid(RED)), jpeg(32, 32, solid(BLUE)), true)},
         {"bad.mpo", mpo(jpeg(32, 32, solid(RED)), jpeg(32, 32, solid(BLUE)), false, true)},
@@ -54,6 +62,18 @@ TEST_F(Show, PhotosGiveTheirViewsAtTheSizeTheScreenNeedsAndHostileOnesNothing) {
         {"bomb.png", png_claiming(png(8, 8, solid(RED)), 60000, 60000)},
         {"noise.jpg", Bytes{0xFF, 0xD8, 0xFF, 0xE1, 0xFF, 0xFF, 'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42}},
         {"noise.png", Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0}},
+        // Spatial photos: a stereo pair group's first entity is the left eye, whatever the items' order.
+        {"spatial.heic", spatial_heic(red, blue)}, {"swapped.heic", heif_file(pair, heif_group("ster", {2, 1}))},
+        {"plain.heic", heif_file(pair)}, {"album.heic", heif_file(pair, heif_group("albc", {2, 1}))},
+        {"missing.heic", heif_file(pair, heif_group("ster", {1, 9}))},
+        {"three.heic", heif_file(pair, heif_group("ster", {1, 2, 1}))},
+        {"zero.heic", heif_file(pair, heif_group("ster", {0, 2}))},
+        {"cut.heic", heif_file(pair, heif_group("ster", {1, 2}, 4))},
+        {"grid.heic", heif_file({{{tile, tile, tile, tile, tile, tile, tile, tile}, 4}})},
+        // Red left and blue right, turned a quarter anticlockwise: blue on top.
+        {"turned.heic", heif_file({{{hevc(128, 64, across(RED, BLUE, 128))}, 1, 0, 0, 1}})},
+        {"bomb.heic", heif_file({{{red}, 1, 20000, 20000}})}, {"huge.heic", heif_file({{{red}, 1, 40000, 32}})},
+        {"liar.heic", heif_file({{{red}, 1, 16, 16}})},
     };
     for (const auto& [name, bytes] : files) write_file(name, bytes);
     const struct { const char *l, *r; int32_t stereo_mode; const char* expected; } cases[] = {
@@ -73,6 +93,15 @@ TEST_F(Show, PhotosGiveTheirViewsAtTheSizeTheScreenNeedsAndHostileOnesNothing) {
         {"huge.png", "bomb.png", 0, "0x0 large | 0x0 large"},
         {"noise.jpg", "noise.png", 0, "0x0 damaged | 0x0 damaged"},
         {"config.txt", "plain.jpg", 0, "0x0 unknown | 64x16 R"},
+        {"spatial.heic", "spatial.heic", 0, "64x64 R | 64x64 B"}, {"swapped.heic", "swapped.heic", 0, "64x64 B | 64x64 R"},
+        {"spatial.heic", "plain.heic", 0, "64x64 R | 64x64 R"},  // named for one eye: the primary image
+        {"plain.heic", "plain.heic", 0, "64x64 R | 64x64 R same"}, {"album.heic", "album.heic", 0, "64x64 R | 64x64 R same"},
+        {"missing.heic", "missing.heic", 0, "64x64 R | 0x0 damaged"},
+        {"three.heic", "three.heic", 0, "0x0 damaged | 0x0 damaged"}, {"cut.heic", "cut.heic", 0, "0x0 damaged | 0x0 damaged"},
+        {"zero.heic", "zero.heic", 0, "0x0 damaged | 0x0 damaged"},
+        {"grid.heic", "none", 0, "256x128 R | 0x0 missing"},  // 512 x 256 in 8 tiles, halved for the screen
+        {"turned.heic", "none", 0, "64x128 B | 0x0 missing"},
+        {"bomb.heic", "huge.heic", 0, "0x0 large | 0x0 large"}, {"liar.heic", "none", 0, "0x0 damaged | 0x0 missing"},
     };
     for (const auto& c : cases) {
         write_file("config.txt", std::string("Left image: ") + c.l + "\nRight image: " + c.r + "\n");
@@ -98,4 +127,35 @@ TEST_F(Show, CameraParallaxPutsTheSubjectOnTheScreenPlane) {
     EXPECT_EQ(row, "-WW--");
     // Shown, not edited: nothing is written for the slide.
     EXPECT_EQ(read_file("config.txt").find("Stereo offset"), std::string::npos);
+}
+
+// A spatial photo's first image is the left eye's, whichever item the file stores first: its
+// frames are those of the same pictures as a pair of files, side by side and in the red-cyan
+// anaglyph. A hostile one shows black, and the show goes on.
+TEST_F(Show, SpatialPhotoShowsItsGroupsFirstImageToTheLeftEye) {
+    const Hevc red = hevc(64, 64, solid(RED)), blue = hevc(64, 64, solid(BLUE));
+    write_file("spatial.heic", spatial_heic(red, blue));
+    write_file("swapped.heic", heif_file({{{blue}}, {{red}}}, heif_group("ster", {2, 1})));
+    write_file("three.heic", heif_file({{{red}}, {{blue}}}, heif_group("ster", {1, 2, 2})));
+    write_file("l.png", png(64, 64, solid(RED)));
+    write_file("r.png", png(64, 64, solid(BLUE)));
+    for (const char* mode : {"2", "6"}) {
+        SetUp();
+        desktop(64, 64);
+        headless::state().frame_ticks = headless::state().frequency;  // a slide every two frames
+        std::string config = std::string("Stereo mode: ") + mode + "\nSlide time: 1\nSlide pause before zoom: 1\n";
+        for (const char* pair : {"spatial.heic", "swapped.heic", "three.heic", "l.png"})
+            config += std::string("Left image: ") + pair + "\nRight image: " + (pair[0] == 'l' ? "r.png" : pair) + "\n";
+        write_file("config.txt", config);
+        ASSERT_EQ(run(8), 0);
+        ASSERT_EQ(frames.size(), 8u);
+        ASSERT_NE(seen(pixel_at(frames[6], 64, 32, 32)), '-') << mode;
+        for (int x = 0; x < 64; ++x)
+            for (int y = 0; y < 64; y += 9) {
+                const Rgb pair = pixel_at(frames[6], 64, x, y);
+                for (int f : {0, 2}) EXPECT_TRUE(near(pixel_at(frames[f], 64, x, y), pair)) << mode << " " << f;
+                const Rgb hostile = pixel_at(frames[4], 64, x, y);  // no picture: black, or its reason in grey
+                EXPECT_TRUE(hostile.r == hostile.g && hostile.g == hostile.b) << mode;
+            }
+    }
 }

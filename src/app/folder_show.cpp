@@ -2,8 +2,11 @@
 #include "app/folder_show.h"
 
 #include "base/text.h"
+#include "image/formats.h"
+#include "platform/platform.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <map>
@@ -65,6 +68,23 @@ bool is_picture(const std::string& extension) {
     return extension == "jpg" || extension == "jpeg" || extension == "png" || extension == "bmp";
 }
 
+bool is_heif(const std::string& extension) { return extension == "heic" || extension == "heif" || extension == "hif"; }
+
+// Phones and cameras write a HEIF file's meta box, where its stereo pair
+// group is, near the start: this much of a file is read to find it.
+constexpr size_t HEIF_HEAD_BYTES = size_t(256) << 10;
+
+bool heif_holds_stereo_pair(const std::string& name) {
+    const int64_t size = plat_regular_file_size(name.c_str());
+    FILE* file = size > 0 ? plat_open_file(name.c_str(), "rb") : nullptr;
+    if (!file) return false;
+    std::vector<uint8_t> head(static_cast<size_t>(std::min<int64_t>(size, HEIF_HEAD_BYTES)));
+    head.resize(std::fread(head.data(), 1, head.size(), file));
+    std::fclose(file);
+    uint32_t left = 0, right = 0;
+    return heif_stereo_pair(head.data(), head.size(), &left, &right) == HeifStereo::pair;
+}
+
 // The lower-case stem of the right eye's file for a left eye's stem, or ""
 // when the stem does not name a left eye: "...left", or a single "l" after a
 // separator or a digit ("_L", "-l", "0042L") or as a capital after a small
@@ -100,17 +120,22 @@ std::vector<std::string> working_folder_files() {
 
 }  // namespace
 
-std::vector<StereoPair> folder_stereo_pairs(const std::vector<std::string>& names) {
+std::vector<StereoPair> folder_stereo_pairs(const std::vector<std::string>& names,
+                                            const std::function<bool(const std::string&)>& holds_stereo_pair) {
     std::vector<std::string> sorted;
     for (const std::string& name : names)
         if (!name.empty() && name[0] != '.') sorted.push_back(name);
     std::sort(sorted.begin(), sorted.end(), natural_less);
 
     std::vector<NameParts> parts;
+    std::vector<bool> stereo, picture;
     std::multimap<std::string, size_t> pictures_by_stem;  // equal stems stay in name order
     for (size_t i = 0; i < sorted.size(); ++i) {
         parts.push_back(split(sorted[i]));
-        if (is_picture(parts[i].extension)) pictures_by_stem.emplace(lower(parts[i].stem), i);
+        const std::string& extension = parts[i].extension;
+        stereo.push_back(is_stereo_file(extension) || (is_heif(extension) && holds_stereo_pair(sorted[i])));
+        picture.push_back(!stereo[i] && (is_picture(extension) || is_heif(extension)));
+        if (picture[i]) pictures_by_stem.emplace(lower(parts[i].stem), i);
     }
 
     // Partners of the same type are matched first, then any other picture type.
@@ -119,7 +144,7 @@ std::vector<StereoPair> folder_stereo_pairs(const std::vector<std::string>& name
     std::vector<bool> taken(sorted.size(), false);
     for (bool same_type : {true, false}) {
         for (size_t i = 0; i < sorted.size(); ++i) {
-            if (taken[i] || !is_picture(parts[i].extension)) continue;
+            if (taken[i] || !picture[i]) continue;
             const std::string wanted = right_stem(parts[i].stem);
             if (wanted.empty()) continue;
             auto range = pictures_by_stem.equal_range(wanted);
@@ -135,7 +160,7 @@ std::vector<StereoPair> folder_stereo_pairs(const std::vector<std::string>& name
 
     std::vector<StereoPair> pairs;
     for (size_t i = 0; i < sorted.size(); ++i) {
-        if (is_stereo_file(parts[i].extension))
+        if (stereo[i])
             pairs.push_back({sorted[i], sorted[i]});
         else if (partner[i] != none)
             pairs.push_back({sorted[i], sorted[partner[i]]});
@@ -145,7 +170,7 @@ std::vector<StereoPair> folder_stereo_pairs(const std::vector<std::string>& name
 
 void add_folder_show(ConfigList* list) {
     if (find_nth_entry(list, "Left image", 1)) return;
-    const std::vector<StereoPair> pairs = folder_stereo_pairs(working_folder_files());
+    const std::vector<StereoPair> pairs = folder_stereo_pairs(working_folder_files(), heif_holds_stereo_pair);
     if (pairs.empty()) return;
     // Without a slide time every frame would show the next slide.
     if (!find_setting(list, "Slide time")) {

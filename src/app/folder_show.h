@@ -3,17 +3,20 @@
 
 #include "config/settings.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
 struct StereoPair {
-    std::string left, right;  // the same file for an MPO, JPS or PNS picture
+    std::string left, right;  // the same file for an MPO, JPS, PNS or spatial HEIC picture
 };
 
 // The stereo pictures among the file names, in natural name order (img2
-// before img10): MPO, JPS and PNS files, and left/right pairs of JPEG, PNG or
-// BMP files recognised by name. Everything else is left out.
-std::vector<StereoPair> folder_stereo_pairs(const std::vector<std::string>& names);
+// before img10): MPO, JPS and PNS files, HEIC files that holds_stereo_pair
+// (called once for each), and left/right pairs of JPEG, PNG, BMP or other
+// HEIC files recognised by name. Everything else is left out.
+std::vector<StereoPair> folder_stereo_pairs(const std::vector<std::string>& names,
+                                            const std::function<bool(const std::string&)>& holds_stereo_pair);
 
 // When the settings name no "Left image", appends the working folder's stereo
 // pictures as "Left image" and "Right image" entries, and the folder show's

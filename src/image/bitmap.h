@@ -16,7 +16,7 @@ struct SimpleBitmap {
 
 // Why a picture could not be had, in words a viewer can be shown.
 constexpr const char* PICTURE_UNREADABLE = "the file is missing or cannot be read";
-constexpr const char* PICTURE_UNKNOWN = "not a BMP, JPEG or PNG picture";
+constexpr const char* PICTURE_UNKNOWN = "not a BMP, JPEG, PNG or HEIC picture";
 constexpr const char* PICTURE_DAMAGED = "the picture's data is damaged or cut short";
 // With the pixels that could be decoded (the rest grey).
 constexpr const char* PICTURE_CUT_SHORT = "the file ends in the middle of the picture";

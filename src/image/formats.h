@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 struct ByteSpan {
     const uint8_t* data;
@@ -66,3 +67,20 @@ struct JpsLayout {
 // The APP3 "_JPSJPS_" descriptor of a JPEG, or the default for files
 // without one: side by side, full size, cross-eyed (right view first).
 JpsLayout jps_layout(const uint8_t* jpeg, size_t length);
+
+// HEIF (heif_boxes.cpp): whether the file begins with an ftyp box naming a
+// brand of HEVC-coded images (heic, heix, ...), as phones and cameras write.
+bool heif_is_heic(const uint8_t* data, size_t length);
+// The item ids of the first stereo pair entity group ('ster') of the meta
+// box's group list, the left eye's first. Damaged: a group list or group
+// that runs past its box, or a group of other than two entities or naming 0.
+enum class HeifStereo { none, pair, damaged };
+HeifStereo heif_stereo_pair(const uint8_t* data, size_t length, uint32_t* left, uint32_t* right);
+// HEIF (heif.cpp): image item `item` (0: the primary image) decoded by
+// libheif with its rotation, mirroring and cropping, to 3-byte
+// blue-green-red pixels, then reduced by halving its sides as a JPEG's DCT
+// scaling would be for the least scale min_scale(width, height) gives and
+// max_side. A missing item, a corrupt file or one libheif cannot decode
+// gives the empty record.
+SimpleBitmap heif_decode(const uint8_t* data, size_t length, uint32_t item,
+                         const std::function<double(int32_t, int32_t)>& min_scale, int32_t max_side);

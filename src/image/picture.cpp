@@ -12,7 +12,7 @@
 
 namespace {
 
-enum class Format { none, bmp, jpeg, png };
+enum class Format { none, bmp, jpeg, png, heif };
 
 Format format_of(const uint8_t* data, size_t length) {
     static const uint8_t png_signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -20,6 +20,7 @@ Format format_of(const uint8_t* data, size_t length) {
     if (length >= 2 && data[0] == 'B' && data[1] == 'M') return Format::bmp;
     if (length >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return Format::jpeg;
     if (length >= 8 && std::memcmp(data, png_signature, 8) == 0) return Format::png;
+    if (heif_is_heic(data, length)) return Format::heif;
     return Format::none;
 }
 
@@ -49,6 +50,12 @@ SimpleBitmap decode_jpeg(ByteSpan jpeg, const PictureTarget& target, int orienta
     double shown_w = squeezed ? w : double(w / x_parts), shown_h = squeezed ? h : double(h / y_parts);
     if (orientation >= 5) std::swap(shown_w, shown_h);
     return jpeg_decode(jpeg.data, jpeg.size, least_scale(target, shown_w, shown_h), target.max_side);
+}
+
+// An image item of a HEIC file (0: the primary image), as small as the view allows.
+SimpleBitmap decode_heif(const uint8_t* data, size_t length, uint32_t item, const PictureTarget& target) {
+    return heif_decode(data, length, item, [&](int32_t w, int32_t h) { return least_scale(target, w, h); },
+                       target.max_side);
 }
 
 SimpleBitmap copy_of(const SimpleBitmap& b) {
@@ -96,6 +103,7 @@ SimpleBitmap half_of(const SimpleBitmap& b, bool over_under, bool second, bool s
 SimpleBitmap decode_single(const uint8_t* data, size_t length, Format format, const PictureTarget& target) {
     if (format == Format::bmp) return bitmap_from_bmp(data, length);
     if (format == Format::png) return png_decode(data, length);
+    if (format == Format::heif) return decode_heif(data, length, 0, target);
     const int orientation = exif_facts(data, length).orientation;
     return bitmap_oriented(decode_jpeg({data, length}, target, orientation, 1, 1, false), orientation);
 }
@@ -124,6 +132,18 @@ EyePictures pictures_from_file(const uint8_t* data, size_t length, const char* n
         return eyes;
     }
 
+    // A spatial photo: the group's first image for the left eye, each decoded by itself.
+    uint32_t left_item = 0, right_item = 0;
+    const HeifStereo stereo =
+        format == Format::heif ? heif_stereo_pair(data, length, &left_item, &right_item) : HeifStereo::none;
+    if (stereo != HeifStereo::none) {
+        const bool pair = stereo == HeifStereo::pair;
+        eyes.left = pair ? decode_heif(data, length, left_item, target) : bitmap_failed(PICTURE_DAMAGED);
+        eyes.right = pair ? decode_heif(data, length, right_item, target) : bitmap_failed(PICTURE_DAMAGED);
+        eyes.views = true;
+        return eyes;
+    }
+
     ByteSpan left{}, right{};
     if (format == Format::jpeg && mpf_stereo_frames(data, length, &left, &right)) {
         // The left frame's orientation serves both, the right frame carries the parallax.
@@ -139,7 +159,7 @@ EyePictures pictures_from_file(const uint8_t* data, size_t length, const char* n
         return eyes;
     }
 
-    if (stereo_name(name) && format != Format::bmp) {
+    if (stereo_name(name) && (format == Format::jpeg || format == Format::png)) {
         JpsLayout layout{true, false, false, false};
         int orientation = 1;
         SimpleBitmap whole{};

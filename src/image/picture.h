@@ -1,5 +1,6 @@
-// From the bytes of an image file to the eyes' pictures: BMP, JPEG and PNG
-// told apart by their content, MPO frames and JPS/PNS halves split into views.
+// From the bytes of an image file to the eyes' pictures: BMP, JPEG, PNG and
+// HEIC told apart by their content, MPO frames, a HEIC's stereo pair and
+// JPS/PNS halves split into views.
 #pragma once
 
 #include "image/bitmap.h"
@@ -31,7 +32,8 @@ struct EyePictures {
 
 // The pictures of one file. both_eyes: the file is named for both eyes, so
 // a stereo file gives its two views and any other picture is given to both;
-// otherwise only left is filled (an MPO gives its first frame). The name only
+// otherwise only left is filled (an MPO gives its first frame, a HEIC its
+// primary image). The name only
 // tells JPS and PNS files (".jps", ".pns") from JPEG and PNG ones.
 EyePictures pictures_from_file(const uint8_t* data, size_t length, const char* name, const PictureTarget& target,
                                bool both_eyes);

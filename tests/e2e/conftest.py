@@ -112,6 +112,19 @@ def xorg(xorg_server):
 def pytest_addoption(parser):
     parser.addoption("--sdl", help="the SDL program")
     parser.addoption("--exe", help="parallaxon.exe, run under Wine")
+    parser.addoption("--photos", help="the tests' photo writer (e2e_photos)")
+
+
+@pytest.fixture
+def photos(pytestconfig):
+    """Writes a photo: photos("heic" | "mpo" | "jpeg", path, left colour[, right colour])."""
+    tool = pytestconfig.getoption("photos")
+    if not tool:
+        pytest.skip("no photo writer (--photos)")
+    # x265 leaves blocks behind, which a sanitized build's leak check would count as a failure.
+    env = dict(os.environ, ASAN_OPTIONS="detect_leaks=0")
+    return lambda kind, path, *colours: subprocess.run([tool, kind, str(path)] + [",".join(map(str, c))
+                                                                                  for c in colours], check=True, env=env)
 
 
 def pytest_generate_tests(metafunc):

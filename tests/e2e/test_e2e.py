@@ -32,6 +32,24 @@ def test_arrows_step_and_stop_at_the_ends_and_q_saves(program, xvfb):
                                        (f"Left image: l{n}.bmp", f"Right image: r{n}.bmp", "Caption: ")] + DEFAULTS
 
 
+def test_folder_of_pairs_mpo_and_spatial_heic_each_eye_where_it_belongs(program, xvfb, photos):
+    # The folder show in natural name order, side by side: the left eye's picture in the left half.
+    photos("jpeg", program.folder / "a_L.jpg", RED)
+    photos("jpeg", program.folder / "a_R.jpg", GREEN)
+    photos("mpo", program.folder / "b.mpo", BLUE, YELLOW)
+    photos("heic", program.folder / "c.heic", GREEN, RED)
+    program.config(*STILL, "Stereo mode: 2")
+    run = program.start(xvfb)
+    run.window()
+    shots = [run.shot(), run.press("Right"), run.press("Right")]
+    assert run.quit() == 0
+    seen = [(shot(480, 540), shot(1440, 540)) for shot in shots]
+    # Lossy coding leaves each colour within a few steps.
+    assert all(abs(a - b) < 16 for pair, want in zip(seen, [(RED, GREEN), (BLUE, YELLOW), (GREEN, RED)])
+               for got, colour in zip(pair, want) for a, b in zip(got, colour)), seen
+    assert "Left image: c.heic" in program.saved()
+
+
 def test_keys_tapped_while_slides_load_count(program, xvfb):
     # Large pictures keep the program busy at the start and at each change; taps of 60 ms all count.
     for n, colour in enumerate((RED, GREEN, BLUE, YELLOW)):
