@@ -13,6 +13,7 @@
 struct ScenePlane {
     double x0, y0, x1, y1;  // where the left eye sees it, in fractions of the picture
     double disparity;       // how much further right the right eye sees it, in fractions of the width
+    double period = 0;      // a checker pattern of this period instead of the texture
 };
 
 struct StereoScene {
@@ -20,6 +21,7 @@ struct StereoScene {
     double shift_y = 0;              // in fractions of the height
     double noise = 0;                // grey levels, standard deviation
     uint32_t seed = 1;               // the texture; another seed, another scene
+    double turn = 0;                 // the right eye's picture turned clockwise about its centre, degrees
 };
 
 inline uint32_t scene_hash(uint32_t a, uint32_t b) {
@@ -30,7 +32,8 @@ inline uint32_t scene_hash(uint32_t a, uint32_t b) {
 
 // Eye 0 or 1 of the scene at w x h pixels. The planes' texture is smooth
 // value noise at scales from large patches to fine grain, as photographs
-// have, the grain that of a picture 640 pixels wide whatever the size.
+// have, the grain that of a picture 640 pixels wide whatever the size; so
+// is a checker pattern's period.
 inline Pixels scene_eye(const StereoScene& scene, int eye, int w, int h) {
     const double scales[] = {64, 24, 10, 4};
     std::vector<float> lattice(4 << 16);  // 256 x 256 values a scale
@@ -53,13 +56,17 @@ inline Pixels scene_eye(const StereoScene& scene, int eye, int w, int h) {
     const double grain = 640.0 * h / w;
     for (int py = 0; py < h; ++py)
         for (int px = 0; px < w; ++px) {
-            const double y = (py + 0.5) / h - eye * scene.shift_y;
+            const double t = eye * scene.turn * 3.141592653589793 / 180, cx = px + 0.5 - w / 2.0, cy = py + 0.5 - h / 2.0;
+            const double y = (h / 2.0 - cx * std::sin(t) + cy * std::cos(t)) / h - eye * scene.shift_y;
             double v = 128;
             for (size_t i = scene.planes.size(); i-- > 0;) {
                 const ScenePlane& p = scene.planes[i];
-                const double x = (px + 0.5) / w - eye * p.disparity;
+                const double x = (w / 2.0 + cx * std::cos(t) + cy * std::sin(t)) / w - eye * p.disparity;
                 if (i > 0 && (x < p.x0 || x >= p.x1 || y < p.y0 || y >= p.y1)) continue;
                 v = texture(i, x * 640, y * grain);
+                if (p.period > 0)  // over a trace of the texture, as in a real picture of one
+                    v = 128 + 0.1 * (v - 128) + 90 * std::sin(6.283185307179586 * x * 640 / p.period) *
+                                                    std::sin(6.283185307179586 * y * grain / p.period);
                 break;
             }
             // Noise of the given deviation: the sum of two uniform draws.

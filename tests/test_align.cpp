@@ -6,14 +6,15 @@
 
 namespace {
 
-// A far wall, a middle plane, a nearer one (a tenth of the picture) and a
-// tiny speck far in front, which must not count as the nearest thing.
-StereoScene scene(double shift_y, double near, double far, double noise) {
-    return {{{0, 0, 1, 1, far},
+// A far wall (a checker pattern of the period given, if any), a middle
+// plane, a nearer one (a tenth of the picture) and a tiny speck far in
+// front, which must not count as the nearest thing.
+StereoScene scene(double shift_y, double near, double far, double noise, double period = 0, double turn = 0) {
+    return {{{0, 0, 1, 1, far, period},
              {0.08, 0.1, 0.55, 0.65, (near + far) / 2},
              {0.6, 0.5, 0.9, 0.85, near},
              {0.2, 0.78, 0.24, 0.83, near - 0.04}},
-            shift_y, noise};
+            shift_y, noise, 1, turn};
 }
 
 enum class Pair { files, side_by_side, larger_right, flat, same, unrelated };
@@ -49,22 +50,25 @@ TEST_F(Show, AlignmentIsMeasuredWhileASlideIsPrepared) {
     const struct {
         const char* what;
         Pair pair;
-        double shift_y, near, far, noise;
+        double shift_y, near, far, noise, period, turn;
         int quality;
         bool trustworthy;
     } cases[] = {
-        {"right eye 3 % lower", Pair::files, 0.03, -0.025, 0.005, 2, 0, true},
-        {"right eye 3 % higher, JPEG", Pair::files, -0.03, -0.02, 0.01, 2, 85, true},
-        {"1.3 % lower, noisy JPEG", Pair::files, 0.013, -0.035, -0.005, 6, 80, true},
-        {"everything behind the screen", Pair::files, -0.007, 0.012, 0.03, 3, 90, true},
-        {"one side-by-side file", Pair::side_by_side, 0.021, -0.03, 0, 3, 90, true},
-        {"the right picture twice as large", Pair::larger_right, -0.016, -0.018, 0.004, 3, 90, true},
-        {"featureless", Pair::flat, 0.01, -0.02, 0, 3, 90, false},
-        {"identical eyes", Pair::same, 0, 0, 0, 3, 0, false},
-        {"unrelated pictures", Pair::unrelated, 0.01, -0.02, 0, 3, 90, false},
+        {"right eye 3 % lower", Pair::files, 0.03, -0.025, 0.005, 2, 0, 0, 0, true},
+        {"right eye 3 % higher, JPEG", Pair::files, -0.03, -0.02, 0.01, 2, 0, 0, 85, true},
+        {"1.3 % lower, noisy JPEG", Pair::files, 0.013, -0.035, -0.005, 6, 0, 0, 80, true},
+        {"everything behind the screen", Pair::files, -0.007, 0.012, 0.03, 3, 0, 0, 90, true},
+        {"a wall of a repeating pattern", Pair::files, -0.015, -0.025, 0.005, 2, 24, 0, 90, true},
+        {"the right eye turned by half a degree", Pair::files, 0.02, -0.025, 0.005, 2, 0, 0.5, 90, true},
+        {"one side-by-side file", Pair::side_by_side, 0.021, -0.03, 0, 3, 0, 0, 90, true},
+        {"the right picture twice as large", Pair::larger_right, -0.016, -0.018, 0.004, 3, 0, 0, 90, true},
+        {"featureless", Pair::flat, 0.01, -0.02, 0, 3, 0, 0, 90, false},
+        {"identical eyes", Pair::same, 0, 0, 0, 3, 0, 0, 0, false},
+        {"unrelated pictures", Pair::unrelated, 0.01, -0.02, 0, 3, 0, 0, 90, false},
     };
     for (const auto& c : cases) {
-        const std::string slide = write_pair(c.pair, scene(c.shift_y, c.near, c.far, c.noise), c.quality);
+        const std::string slide =
+            write_pair(c.pair, scene(c.shift_y, c.near, c.far, c.noise, c.period, c.turn), c.quality);
         write_file("config.txt", "Align pairs automatically: Y\n" + slide);
         ConfigList list = config_load("config.txt", ':');
         std::unique_ptr<Slide> s = load_slide(&list, 1, StereoMode::none);
@@ -78,6 +82,7 @@ TEST_F(Show, AlignmentIsMeasuredWhileASlideIsPrepared) {
         }
         EXPECT_NEAR(s->stereo_offset_x, -c.near, 0.002) << c.what;
         EXPECT_NEAR(s->stereo_offset_y, -c.shift_y, 0.001) << c.what;
+        EXPECT_NEAR(s->alignment.rotation_degrees, c.turn, 0.05) << c.what;
     }
 }
 

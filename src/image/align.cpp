@@ -24,10 +24,11 @@ constexpr int FOLLOW_RADIUS = 2;
 constexpr int GRID = 20;
 constexpr int STRUCTURE_RADIUS = 3;
 constexpr double MIN_CORNER = 4;
-// A match: its correlation, at the finest level; enough of them; how many
+// A match: its correlation at the finest level, and on the quarter, where
+// it must also lead every other peak by a margin; enough of them; how many
 // agree on the vertical shift, within this many pixels of the finest level.
 constexpr float MIN_SCORE = 0.8f;
-constexpr float MIN_COARSE_SCORE = 0.5f;
+constexpr float MIN_COARSE_SCORE = 0.5f, MIN_COARSE_MARGIN = 0.1f;
 constexpr size_t MIN_MATCHES = 20;
 constexpr double CONSISTENT_PX = 1.0;
 constexpr double MIN_CONSISTENT_SHARE = 0.5;
@@ -148,16 +149,42 @@ struct Found {
     float score = -2;
 };
 
+// Every candidate's correlation, where the search asks for them.
+struct Scores {
+    int x0 = 0, y0 = 0, w = 0, h = 0;
+    std::vector<float> s;
+    float at(int x, int y) const {
+        return x < x0 || y < y0 || x >= x0 + w || y >= y0 + h ? -2.0f : s[size_t(y - y0) * size_t(w) + size_t(x - x0)];
+    }
+    // The best correlation of a peak other than `best`'s: repeated patterns
+    // give several almost as good.
+    float runner_up(const Found& best) const {
+        float second = -2;
+        for (int y = y0; y < y0 + h; ++y)
+            for (int x = x0; x < x0 + w; ++x) {
+                const float v = at(x, y);
+                if (std::abs(x - best.x) <= 2 && std::abs(y - best.y) <= 2) continue;
+                if (v > second && v >= at(x - 1, y) && v >= at(x + 1, y) && v >= at(x, y - 1) && v >= at(x, y + 1))
+                    second = v;
+            }
+        return second;
+    }
+};
+
 // The best-correlated centre within rx, ry of (cx, cy), where patches fit.
 // A run of candidates along a row at a time, so that the innermost loop
 // runs along it in whole blocks, which compilers turn into vector
 // instructions; candidates past the run read the level's padding.
-Found search(const Patch& patch, const Level& l, int cx, int cy, int rx, int ry) {
+Found search(const Patch& patch, const Level& l, int cx, int cy, int rx, int ry, Scores* scores = nullptr) {
     constexpr int RUN = 8 * BLOCK;
     Found best;
     const int r = patch.r, n = 2 * r + 1;
     const int x0 = std::max(cx - rx, r), x1 = std::min(cx + rx, l.w - 1 - r);
     const int y0 = std::max(cy - ry, r), y1 = std::min(cy + ry, l.h - 1 - r);
+    if (scores) {
+        scores->x0 = x0, scores->y0 = y0, scores->w = std::max(0, x1 - x0 + 1), scores->h = std::max(0, y1 - y0 + 1);
+        scores->s.assign(size_t(scores->w) * size_t(scores->h), -2.0f);
+    }
     for (int y = y0; y <= y1; ++y)
         for (int first = x0; first <= x1; first += RUN) {
             const int run = std::min(RUN, x1 - first + 1), blocks = (run + BLOCK - 1) / BLOCK;
@@ -176,6 +203,7 @@ Found search(const Patch& patch, const Level& l, int cx, int cy, int rx, int ry)
             for (int i = 0; i < run; ++i) {
                 const float score = normalised(l, first + i, y, r, dots[i]);
                 if (score > best.score) best = {first + i, y, score};
+                if (scores) scores->s[size_t(y - y0) * size_t(scores->w) + size_t(first + i - x0)] = score;
             }
         }
     return best;
@@ -201,18 +229,14 @@ double peak(double before, double at, double after) {
 bool match_point(const Pyramid& left, const Pyramid& right, int x, int y, double* rx, double* ry) {
     int g = LEVELS - 1;
     const Level &lc = left.level[g], &rc = right.level[g];
-    Patch patch, back;
+    Patch patch;
     if (!make_patch(lc, x >> g, y >> g, PATCH_RADIUS[g], &patch)) return false;
     const int search_x = static_cast<int>(std::ceil(SEARCH_X * rc.span_w));
     const int search_y = static_cast<int>(std::ceil(SEARCH_Y * rc.span_h));
     double px = map_x(x >> g, lc, rc), py = map_y(y >> g, lc, rc);
-    Found f = search(patch, rc, nearest(px), nearest(py), search_x, search_y);
-    if (f.score < MIN_COARSE_SCORE) return false;
-    // The match must find its way back along its row: repeated patterns
-    // give matches that do not.
-    if (!make_patch(rc, f.x, f.y, PATCH_RADIUS[g], &back)) return false;
-    const Found home = search(back, lc, nearest(map_x(f.x, rc, lc)), y >> g, search_x, 1);
-    if (std::abs(home.x - (x >> g)) > 1 || std::abs(home.y - (y >> g)) > 1) return false;
+    Scores scores;
+    Found f = search(patch, rc, nearest(px), nearest(py), search_x, search_y, &scores);
+    if (f.score < MIN_COARSE_SCORE || scores.runner_up(f) > f.score - MIN_COARSE_MARGIN) return false;
     double shift_x = f.x - px, shift_y = f.y - py;
     for (--g; g >= 0; --g) {
         const Level &l = left.level[g], &r = right.level[g];

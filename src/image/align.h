@@ -45,7 +45,8 @@ struct PairAlignment {
 
 // Corners of the left picture, matched in the right one by normalised
 // cross-correlation within 10 % of the width and 5 % of the height, coarse to
-// fine, to a fraction of a pixel. The vertical offset is the median of the
+// fine, to a fraction of a pixel; a match that does not stand out from the
+// other candidates is dropped. The vertical offset is the median of the
 // consistent matches' vertical shifts; the horizontal one a low percentile
 // of their horizontal shifts, so that no single bad match decides it.
 PairAlignment measure_alignment(const GreyPicture& left, const GreyPicture& right);
