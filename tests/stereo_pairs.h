@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <random>
 #include <vector>
 
 struct ScenePlane {
@@ -24,12 +25,6 @@ struct StereoScene {
     double turn = 0;                 // the right eye's picture turned clockwise about its centre, degrees
 };
 
-inline uint32_t scene_hash(uint32_t a, uint32_t b) {
-    uint32_t h = a * 0x9E3779B1u ^ (b + 0x7F4A7C15u) * 0x85EBCA77u;
-    h ^= h >> 15, h *= 0x2C1B3C6Du, h ^= h >> 12, h *= 0x297A2D39u, h ^= h >> 15;
-    return h;
-}
-
 // Eye 0 or 1 of the scene at w x h pixels. The planes' texture is smooth
 // value noise at scales from large patches to fine grain, as photographs
 // have, the grain that of a picture 640 pixels wide whatever the size; so
@@ -37,7 +32,8 @@ inline uint32_t scene_hash(uint32_t a, uint32_t b) {
 inline Pixels scene_eye(const StereoScene& scene, int eye, int w, int h) {
     const double scales[] = {64, 24, 10, 4};
     std::vector<float> lattice(4 << 16);  // 256 x 256 values a scale
-    for (uint32_t k = 0; k < lattice.size(); ++k) lattice[k] = (scene_hash(scene.seed, k) & 0xFFFF) / 65535.0f;
+    std::mt19937 random(scene.seed);      // its numbers are the same everywhere
+    for (float& value : lattice) value = static_cast<float>(random() / 4294967296.0);
     auto texture = [&](size_t plane, double x, double y) {
         double sum = 0;
         for (size_t o = 0; o < 4; ++o) {
@@ -52,7 +48,7 @@ inline Pixels scene_eye(const StereoScene& scene, int eye, int w, int h) {
         return 128 + 60 * (sum - 2);
     };
     auto grey = std::make_shared<std::vector<uint8_t>>(size_t(w) * size_t(h));
-    uint32_t random = scene_hash(scene.seed, 1000 + eye);
+    random.seed(scene.seed * 2 + eye);
     const double grain = 640.0 * h / w;
     for (int py = 0; py < h; ++py)
         for (int px = 0; px < w; ++px) {
@@ -70,8 +66,7 @@ inline Pixels scene_eye(const StereoScene& scene, int eye, int w, int h) {
                 break;
             }
             // Noise of the given deviation: the sum of two uniform draws.
-            double n = 0;
-            for (int k = 0; k < 2; ++k) random ^= random << 13, random ^= random >> 17, random ^= random << 5, n += random / 4294967296.0 - 0.5;
+            const double n = (double(random()) + double(random())) / 4294967296.0 - 1;
             (*grey)[size_t(py) * size_t(w) + size_t(px)] =
                 static_cast<uint8_t>(std::lround(std::clamp(v + n * std::sqrt(6.0) * scene.noise, 0.0, 255.0)));
         }
