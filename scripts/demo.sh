@@ -81,7 +81,7 @@ export DISPLAY=:$(cat "$RUN/display")
 mkdir "$RUN/bin"
 printf '#!/bin/sh\nexec convert "$@"\n' >"$RUN/bin/magick"
 chmod +x "$RUN/bin/magick"
-for f in "$DEMO"/*.bmp "$DEMO"/*.mpo "$DEMO"/*.jps; do ln -s "$f" "$RUN/$(basename "$f")"; done
+for f in "$DEMO"/*.bmp "$DEMO"/*.jpg "$DEMO"/*.mpo "$DEMO"/*.jps; do ln -s "$f" "$RUN/$(basename "$f")"; done
 names=(none top-bottom side-by-side interlace two-screen-side-by-side two-screen-vertical coloured coloured coloured
     tv-top-bottom column-interlace checkerboard frame-packing)
 for mode in "${!names[@]}"; do

@@ -16,8 +16,14 @@ template <class Pixel> Bytes bmp24(int32_t w, int32_t h, const Pixel& pixel) {
     const uint32_t row = (w * 3u + 3) & ~3u, head[] = {54 + row * h, 0, 54, 40, uint32_t(w), uint32_t(h), 1 | 24 << 16};
     Bytes b = {'B', 'M'};
     for (int i = 0; i < 52; ++i) b.push_back(i < 28 ? static_cast<uint8_t>(head[i / 4] >> 8 * (i % 4)) : 0);
-    for (int y = h - 1; y >= 0; b.resize(54 + (h - y) * row), --y)
-        for (int x = 0; x < w; ++x) b.insert(b.end(), {pixel(x, y).b, pixel(x, y).g, pixel(x, y).r});
+    b.resize(54 + size_t(row) * size_t(h));
+    for (int y = 0; y < h; ++y) {
+        uint8_t* out = &b[54 + size_t(h - 1 - y) * row];
+        for (int x = 0; x < w; ++x, out += 3) {
+            const Rgb c = pixel(x, y);
+            out[0] = c.b, out[1] = c.g, out[2] = c.r;
+        }
+    }
     return b;
 }
 

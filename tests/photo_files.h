@@ -13,12 +13,12 @@ using Pixels = std::function<Rgb(int, int)>;
 
 inline Pixels solid(Rgb c) { return [c](int, int) { return c; }; }
 
-inline Bytes jpeg(int w, int h, const Pixels& pixel) {
+inline Bytes jpeg(int w, int h, const Pixels& pixel, int quality = 100) {
     const Bytes bmp = bmp24(w, h, pixel);  // bottom-up BGR rows padded to 4 bytes after a 54-byte header
     tjhandle handle = tjInitCompress();
     unsigned char* out = nullptr;
     unsigned long size = 0;
-    tjCompress2(handle, &bmp[54], w, (w * 3 + 3) & ~3, h, TJPF_BGR, &out, &size, TJSAMP_444, 100, TJFLAG_BOTTOMUP);
+    tjCompress2(handle, &bmp[54], w, (w * 3 + 3) & ~3, h, TJPF_BGR, &out, &size, TJSAMP_444, quality, TJFLAG_BOTTOMUP);
     const Bytes file(out, out + size);
     tjFree(out), tjDestroy(handle);
     return file;

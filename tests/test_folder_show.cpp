@@ -93,7 +93,7 @@ TEST_F(FolderShow, FolderWithoutSlideListShowsItsStereoPicturesAndSavesThem) {
     EXPECT_EQ(read_file("config.txt"),
               text_mode("Stereo mode: 2\n" + DESCRIPTIVE +
                         "Slide time (seconds, pause included): 8\nSlide pause before zoom (seconds): 2\n"
-                        "Left image: img1.mpo\nRight image: img1.mpo\nLeft image: img2.jps\nRight image: img2.jps\n"
+                        "Align pairs automatically (Y/N): Y\nLeft image: img1.mpo\nRight image: img1.mpo\nLeft image: img2.jps\nRight image: img2.jps\n"
                         "Left image: img3_L.jpg\nRight image: img3_R.jpg\nLeft image: IMG9_l.bmp\n"
                         "Right image: img9_R.bmp\nLeft image: img10-left.png\nRight image: img10-right.png\n"
                         "Left image: img11.heic\nRight image: img11.heic\nLeft image: img12_L.heic\n"

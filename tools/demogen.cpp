@@ -209,6 +209,10 @@ struct Camera {
     double aspect;     // picture width / height as seen, whatever the pixel count
     double screen_distance;   // depth that lands on the screen plane; 0 keeps the eye axes parallel
     double eye_separation;
+    // A rig out of line: the right camera points lower by this fraction of
+    // the picture height (its picture shows everything higher) and leans
+    // clockwise by this many degrees.
+    double right_dip = 0, right_lean_deg = 0;
 };
 
 // Runs fn(y) for every row, the rows shared out over the processor's cores.
@@ -245,9 +249,13 @@ void render(const Scene& scene, const Camera& cam, int eye, Image* image, int x0
     double tan_y = tan_x / cam.aspect;
     double shift = cam.screen_distance > 0 ? -half_offset / cam.screen_distance : 0;
     double pixel_angle = 2 * tan_x / width;
+    const double lean = eye > 0 ? cam.right_lean_deg * 3.141592653589793 / 180 : 0;
+    const double dip = eye > 0 ? cam.right_dip * 2 : 0;
     auto sample = [&](double px, double py) {
-        double sx = px / width * 2 - 1, sy = 1 - py / height * 2;
-        Vec dir = normalised(forward + right * (sx * tan_x + shift) + up * (sy * tan_y));
+        double sx = px / width * 2 - 1, sy = 1 - py / height * 2 - dip;
+        double x = sx * tan_x, y = sy * tan_y;
+        Vec dir = normalised(forward + right * (x * std::cos(lean) + y * std::sin(lean) + shift) +
+                             up * (y * std::cos(lean) - x * std::sin(lean)));
         return shade(scene, origin, dir, pixel_angle, 0);
     };
     auto pixel = [&](int x, int y) { return image->rgb.data() + (static_cast<size_t>(y) * image->width + x0 + x) * 3; };
@@ -767,6 +775,18 @@ int main(int argc, char** argv) {
         save("steps_cross_eyed.jps", jpeg(render_cross_eyed(scene, cam, 1280, 720)));
     }
 
+    // 8: a JPEG pair from a rig out of line, with parallel eye axes: no
+    // offset of its own, so the slideshow measures one.
+    {
+        Scene scene = floating_scene();
+        Camera cam = camera({0.6, 1.6, -1.2}, {0.2, 1.6, 8.0}, 56, 4.0 / 3, 0);
+        cam.eye_separation = 0.05 * std::tan(56 * 3.141592653589793 / 360) * 7.5;
+        cam.right_dip = 0.02;
+        cam.right_lean_deg = 0.3;
+        save("rig_left.jpg", jpeg(render_eye(scene, cam, -1, 1280, 960)));
+        save("rig_right.jpg", jpeg(render_eye(scene, cam, +1, 1280, 960)));
+    }
+
     const std::vector<std::string> comments_top = {
         "Parallaxon demo slideshow, written by demogen.",
         "Every line with a colon is a setting. Every other line, like this one, is a comment;",
@@ -776,11 +796,13 @@ int main(int argc, char** argv) {
         "5 two screens one above the other, 6 to 8 coloured, 9 top/bottom with the left eye on top (3D TVs),",
         "10 column interlace, 11 checkerboard, 12 HDMI frame packing. M and Shift+M change it as you watch.",
         "Swap stereo Y exchanges the interlaced rows, columns or pixels.",
+        "Align pairs automatically Y measures an offset for every slide without a Stereo offset line of its own.",
     };
     const std::vector<std::string> comments_slides = {
         "",
         "Slide n is made of the n-th Left image, Right image, Stereo offset and Caption.",
-        "Every slide below names all four, so that a missing line cannot shift the later slides.",
+        "Every slide below names all four, so that a missing line cannot shift the later slides,",
+        "except the last one, which leaves its offset to the measurement.",
         "Hold Shift and move the mouse to change a slide's offset (with Ctrl, the vertical one).",
         "A caption may end in $y= and a fraction of the screen height to move it down the screen.",
     };
@@ -809,6 +831,10 @@ int main(int argc, char** argv) {
          "spheres_camera.mpo", "spheres_camera.mpo", "0,0", "An MPO file, as a stereo camera writes it"},
         {"A JPS file named for both eyes, two whole views stored cross-eyed (the right eye's on the left)",
          "steps_cross_eyed.jps", "steps_cross_eyed.jps", "0,0", "A JPS file, stored cross-eyed$y=0.85"},
+        {"A JPEG pair from a rig out of line, eye axes parallel, the right camera pointing low and leaning; "
+         "the slideshow measures the offset that lines the rows up and puts the nearest cube on the screen",
+         "rig_left.jpg", "rig_right.jpg", "",
+         "A misaligned pair, lined up and brought to the screen plane by the slideshow$y=0.85"},
     };
 
     std::string text;
@@ -820,6 +846,7 @@ int main(int argc, char** argv) {
     text += "Slide time: 8\n";
     text += "Slide pause before zoom: 2\n";
     text += "Randomise: 0\n";
+    text += "Align pairs automatically: Y\n";
     for (const std::string& line : comments_slides) text += line + "\n";
     int number = 0;
     for (const SlideLines& s : slides) {
@@ -828,7 +855,7 @@ int main(int argc, char** argv) {
         if (!comment_ok(heading)) std::abort();
         text += "Left image: " + s.left + "\n";
         text += "Right image: " + s.right + "\n";
-        text += "Stereo offset: " + s.offset + "\n";
+        if (!s.offset.empty()) text += "Stereo offset: " + s.offset + "\n";
         text += "Caption: " + s.caption + "\n";
     }
     for (const std::string& line : comments_top)

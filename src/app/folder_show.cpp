@@ -15,7 +15,7 @@ namespace {
 
 const char* const SLIDE_TIME_KEY = "Slide time (seconds, pause included)";
 const char* const PAUSE_KEY = "Slide pause before zoom (seconds)";
-
+const char* const ALIGN_KEY = "Align pairs automatically (Y/N)";
 
 std::string lower(std::string text) {
     for (char& c : text) c = fold_ascii(c);
@@ -177,6 +177,8 @@ void add_folder_show(ConfigList* list) {
         config_add(list, SLIDE_TIME_KEY, "8");
         if (!find_setting(list, "Slide pause before zoom")) config_add(list, PAUSE_KEY, "2");
     }
+    // Pairs found in a folder were never lined up by hand.
+    if (!find_setting(list, "Align pairs automatically")) config_add(list, ALIGN_KEY, "Y");
     for (const StereoPair& pair : pairs) {
         config_add(list, "Left image", pair.left.c_str());
         config_add(list, "Right image", pair.right.c_str());

@@ -19,6 +19,7 @@ std::vector<StereoPair> folder_stereo_pairs(const std::vector<std::string>& name
                                             const std::function<bool(const std::string&)>& holds_stereo_pair);
 
 // When the settings name no "Left image", appends the working folder's stereo
-// pictures as "Left image" and "Right image" entries, and the folder show's
-// timing unless the settings give a "Slide time".
+// pictures as "Left image" and "Right image" entries, the folder show's
+// timing unless the settings give a "Slide time", and automatic alignment
+// unless they say whether to align.
 void add_folder_show(ConfigList* list);

@@ -118,12 +118,15 @@ void make_room_ahead(SlideShow& show) {
 }
 
 // The whole picture in place of the preview, once it is uploaded: the same
-// size on the screen, the clock and offset going on as they were.
+// size on the screen, the clock and offset going on as they were; an offset
+// measured on the preview, not moved since, gives way to the whole's finer one.
 void replace_preview(SlideShow& show) {
     if (!show.slide->preview) return;
     std::unique_ptr<Slide> whole = show.loader.take_if_uploaded(show.number);
     if (!whole) return;
     install_slide(whole.get(), &show.settings, show.number, show.offset_x, show.offset_y);
+    if (show.offset_x == show.slide->stereo_offset_x && show.offset_y == show.slide->stereo_offset_y)
+        show.offset_x = whole->stereo_offset_x, show.offset_y = whole->stereo_offset_y;
     show.slide = std::move(whole);
     show.scale_x = show.slide->texture_scale_x;
     show.scale_y = show.slide->texture_scale_y;

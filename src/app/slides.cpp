@@ -106,6 +106,15 @@ void stage_anaglyph(const float matrix[3][3], Slide* slide, int eye) {
     picture.level_offset = {};
 }
 
+// A side-by-side picture's halves, or the eyes' own pictures.
+PairAlignment measure_pair(const Slide& slide) {
+    if (slide.same_image)
+        return measure_alignment(texture_grey(slide.levels[0], slide.left_image, 0, ALIGN_MAX_SIDE),
+                                 texture_grey(slide.levels[0], slide.left_image, 1, ALIGN_MAX_SIDE));
+    return measure_alignment(texture_grey(slide.levels[0], slide.left_image, -1, ALIGN_MAX_SIDE),
+                             texture_grey(slide.levels[1], slide.right_image, -1, ALIGN_MAX_SIDE));
+}
+
 }  // namespace
 
 size_t slides_in_memory() { return slide_count; }
@@ -189,6 +198,7 @@ SlideRequest slide_request(const ConfigList* list, int n, StereoMode stereo_mode
     request.stereo_mode = stereo_mode;
     request.target = picture_target(stereo_mode);
     request.preview = preview;
+    request.align = config_get_yesno(list, "Align pairs automatically") && !find_nth_entry(list, "Stereo offset", n);
     if (preview) {
         request.target.view_w = std::max(1, request.target.view_w / 8);
         request.target.view_h = std::max(1, request.target.view_h / 8);
@@ -231,16 +241,24 @@ std::unique_ptr<Slide> prepare_slide(const SlideRequest& request, const std::ato
     const float span_x = texture_scale(measure.width, shapes[1].reported_width) * (slide->same_image ? 0.5f : 1);
     const float span_y = texture_scale(measure.height, shapes[1].reported_height);
     const AnaglyphMatrices* matrices = stereo_mode_row(request.stereo_mode).anaglyph;
+    int unseen[2] = {};
     for (int eye = 0; eye < 2; ++eye) {
         if (abandoned()) return nullptr;
-        const int unseen = eye_levels_unseen(request.stereo_mode, request.target.view_w, request.target.view_h,
-                                             images[eye]->width, images[eye]->height,
-                                             span_x * shapes[eye].width, span_y * shapes[eye].height);
+        unseen[eye] = eye_levels_unseen(request.stereo_mode, request.target.view_w, request.target.view_h,
+                                        images[eye]->width, images[eye]->height, span_x * shapes[eye].width,
+                                        span_y * shapes[eye].height);
         // The anaglyph halves are made from level 0 and lose their levels after.
-        slide->levels[eye] = texture_stage(*images[eye], request.target.max_side, matrices ? 0 : unseen);
-        if (!matrices) continue;
+        slide->levels[eye] = texture_stage(*images[eye], request.target.max_side, matrices ? 0 : unseen[eye]);
+    }
+    // A camera's parallax is the offset the file asks for: nothing to measure.
+    if (request.align && !slide->has_parallax) {
+        if (abandoned()) return nullptr;
+        slide->alignment = measure_pair(*slide);
+    }
+    for (int eye = 0; matrices && eye < 2; ++eye) {
+        if (abandoned()) return nullptr;
         stage_anaglyph(eye == 0 ? matrices->left : matrices->right, slide.get(), eye);
-        for (int sign = 0; sign < 2; ++sign) texture_drop_levels(&slide->levels[2 + 2 * eye + sign], unseen);
+        for (int sign = 0; sign < 2; ++sign) texture_drop_levels(&slide->levels[2 + 2 * eye + sign], unseen[eye]);
     }
     // Both eyes report the same size, so the right eye's texture gives it.
     slide->texture_width = slide->levels[1].reported_width;
@@ -257,6 +275,8 @@ void install_slide(Slide* slide, const ConfigList* list, int n, float carried_of
         scan_offset(offset, &slide->stereo_offset_x, &slide->stereo_offset_y);
     else if (slide->has_parallax)
         slide->stereo_offset_x = slide->parallax_offset_x;
+    else if (slide->alignment.trustworthy)
+        slide->stereo_offset_x = slide->alignment.offset_x, slide->stereo_offset_y = slide->alignment.offset_y;
     slide->caption = caption_from_entry(entry_value(list, "Caption", n));
 }
 

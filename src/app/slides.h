@@ -5,6 +5,7 @@
 #pragma once
 
 #include "config/settings.h"
+#include "image/align.h"
 #include "image/bitmap.h"
 #include "image/picture.h"
 #include "render/eye_views.h"
@@ -29,6 +30,9 @@ struct SlideRequest {
     // A quick small picture to show while the whole one is prepared: the
     // views an eighth of their size, which a JPEG decodes at an eighth.
     bool preview = false;
+    // The eyes' alignment is measured: the settings align pairs
+    // automatically, and the slide has no "Stereo offset" entry of its own.
+    bool align = false;
 };
 SlideRequest slide_request(const ConfigList* list, int n, StereoMode stereo_mode, bool preview = false);
 
@@ -49,6 +53,8 @@ struct Slide {
     // The camera's offset for the screen plane, taken when the slide has none of its own.
     bool has_parallax = false;
     float parallax_offset_x = 0;
+    // Measured while it was prepared, when asked for and the camera gave no parallax.
+    PairAlignment alignment;
     // Set when the slide is installed for the screen.
     float stereo_offset_x = 0, stereo_offset_y = 0;
     Caption caption;
@@ -76,8 +82,8 @@ size_t slides_in_memory();
 // `cancelled` is seen set, which is looked at between the steps.
 std::unique_ptr<Slide> prepare_slide(const SlideRequest& request, const std::atomic<bool>* cancelled = nullptr);
 // The settings' part of slide n, for the screen: its stereo offset (without
-// an entry of its own the camera's, or else the one carried over from the
-// slide before) and its caption.
+// an entry of its own the camera's, or else the measured one, or else the one
+// carried over from the slide before) and its caption.
 void install_slide(Slide* slide, const ConfigList* list, int n, float carried_offset_x, float carried_offset_y);
 // Slide n prepared and uploaded here and now, on this thread, without a loader.
 std::unique_ptr<Slide> load_slide(const ConfigList* list, int n, StereoMode stereo_mode);

@@ -5,6 +5,7 @@
 #include "display/display.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -300,6 +301,32 @@ void texture_drop_levels(TextureLevels* t, int count) {
     t->level_offset.erase(t->level_offset.begin(), t->level_offset.begin() + static_cast<ptrdiff_t>(first));
     for (size_t& offset : t->level_offset) offset -= start;
     t->width = std::max(1, t->width >> first), t->height = std::max(1, t->height >> first);
+}
+
+GreyPicture texture_grey(const TextureLevels& levels, const SimpleBitmap& picture, int part, int32_t max_side) {
+    if (levels.texels.empty() || levels.channels < 3 || picture.width <= 0 || picture.height <= 0) return {};
+    // The picture's size in texels of level 0, and a part's.
+    const double picture_w = double(picture.width) * levels.width / levels.reported_width;
+    const double picture_h = double(picture.height) * levels.height / levels.reported_height;
+    const double parts = part < 0 ? 1 : 2;
+    size_t level = 0;
+    int32_t w = levels.width, h = levels.height;
+    auto part_w = [&] { return picture_w * w / levels.width / parts; };
+    auto part_h = [&] { return picture_h * h / levels.height; };
+    for (; level + 1 < levels.level_offset.size() && std::max(part_w(), part_h()) > max_side; ++level)
+        w = std::max(1, w / 2), h = std::max(1, h / 2);
+    // Whole texels only: one that the picture's edge cuts is partly black.
+    const double start = part > 0 ? part_w() : 0;
+    const int32_t x0 = static_cast<int32_t>(std::ceil(start));
+    const int32_t x1 = std::min(w, static_cast<int32_t>(std::floor(start + part_w())));
+    const int32_t rows = std::min(h, static_cast<int32_t>(std::floor(part_h())));
+    GreyPicture grey = grey_from_bottom_up(levels.texels.data() + levels.level_offset[level],
+                                           padded_row(static_cast<size_t>(w) * levels.channels), levels.channels,
+                                           x0, x1 - x0, rows);
+    // The picture's top lies above the first whole row, and a right half's left edge before its first column.
+    grey.left = start - x0, grey.top = rows - part_h();
+    grey.span_w = part_w(), grey.span_h = part_h();
+    return grey;
 }
 
 bool texture_has_storage(GLuint name) {

@@ -2,6 +2,7 @@
 // on the frame loop's.
 #pragma once
 
+#include "image/align.h"
 #include "image/bitmap.h"
 #include "render/gl.h"
 
@@ -32,6 +33,11 @@ void texture_build_chain(TextureLevels* levels);
 // Drops the `count` finest levels (never the last): the texture starts at the
 // next one. Kept whole when there is no memory for the copy.
 void texture_drop_levels(TextureLevels* levels, int count);
+// The picture of staged levels in grey, for measuring: the finest level
+// whose picture is at most max_side on its longer side (the coarsest when
+// none is); of a side-by-side picture the left (part 0) or right (part 1)
+// half, else the whole (part -1). Empty without texels.
+GreyPicture texture_grey(const TextureLevels& levels, const SimpleBitmap& picture, int part, int32_t max_side);
 // A texture with the settings of every slide and room for every level.
 GLuint texture_create(const TextureLevels& levels);
 // Whether a texture made by texture_create for other texels of the same

@@ -1,5 +1,7 @@
 """What only a real X server shows: windows on monitors, keys and mouse through X, the files left on disk."""
 import os
+import random
+import struct
 import subprocess
 import time
 import zipfile
@@ -113,6 +115,42 @@ def test_interlace_follows_the_desktop_rows(program, xvfb, offset, swap, rows):
     assert run.quit() == 0
     # Even desktop rows show the right eye, odd ones the left (the other way round when swapped).
     assert [shot(x, y) for y in range(1080) for x in (0, 1919)] == [rows[y % 2] for y in range(1080) for _ in "xx"]
+
+
+def misaligned_pair(folder):
+    """A folder's pair of 640x480 grey blocks: the right eye lower by 10 rows, its wall 4 columns further right and
+    its near rectangle (320-575, 240-419 in the left eye) 20 further left."""
+    rng = random.Random(7)
+    wall, near = ([[rng.randrange(256) for _ in range(80)] for _ in range(60)] for _ in range(2))
+
+    def grey(x, y, eye):
+        y -= 10 * eye
+        if 320 <= x + 20 * eye < 576 and 240 <= y < 420:
+            return near[y // 8][(x + 20 * eye) // 8 % 80]
+        return wall[y // 8 % 60][(x - 4 * eye) // 8 % 80]
+    for eye, name in enumerate(("rig_L.bmp", "rig_R.bmp")):
+        rows = b"".join(bytes(grey(x, y, eye) for x in range(640) for _ in "bgr") for y in reversed(range(480)))
+        (folder / name).write_bytes(struct.pack("<2sIIIIiiHHIIiiII", b"BM", 54 + len(rows), 0, 54, 40, 640, 480,
+                                                1, 24, 0, len(rows), 2834, 2834, 0, 0) + rows)
+
+
+def test_a_folder_show_lines_a_pair_up(program, xvfb):
+    misaligned_pair(program.folder)
+    program.config("Stereo mode: 2", *STILL)
+    run = program.start(xvfb)
+    run.window()
+    shot = run.shot()
+    assert run.quit() == 0
+
+    def difference(x0, x1, y0, y1):
+        """The mean grey difference between the left half's pixels and the right half's at the same place."""
+        pairs = [(shot(x, y)[1], shot(x + 960, y)[1]) for x in range(x0, x1, 7) for y in range(y0, y1, 5)]
+        return sum(abs(a - b) for a, b in pairs) / len(pairs)
+    # Side by side, squeezed: once lined up, the near rectangle lies at the same place in both halves and the wall,
+    # 24 columns of 640 behind it, does not.
+    assert difference(500, 800, 620, 1000) < 8 < 40 < difference(50, 250, 100, 400)
+    saved = program.saved()
+    assert "Align pairs automatically (Y/N): Y" in saved and not any(line.startswith("Stereo offset") for line in saved)
 
 
 BLACK = (0, 0, 0)
