@@ -275,8 +275,13 @@ class Run:
         return self.shot()
 
     def ended(self, timeout=60):
-        """The exit status, once the program has ended by itself."""
-        wait_for("end of the program", lambda: self.proc.poll() is not None, timeout)
+        """The exit status, once the program has ended by itself. A screenshot taken twice (its S pressed again
+        when the first was slow) has a converter still waiting, which the program waits for at its end."""
+        def done():
+            if (self.folder / "converting").exists():
+                (self.folder / "go").touch()
+            return self.proc.poll() is not None
+        wait_for("end of the program", done, timeout)
         if self.program.wine:
             subprocess.run(["wineserver", "-w"], env=self.program.wine_env, timeout=300)
         return self.proc.returncode
