@@ -152,7 +152,7 @@ TEST_F(RobustFiles, PicturesThatDoNotShowSayWhyInTheirEye) {
         // The lines in white over the middle of each eye's view; the cut picture's top still there.
         const std::vector<uint8_t>& f = frames.at(1);
         for (int x0 : {c.left_x, c.right_x})
-            EXPECT_GT(count_white(f, 1366, x0 + 40, 340, x0 + 600, 384), 200) << c.mode;
+            EXPECT_GT(count_pixels(f, 1366, x0 + 40, 340, x0 + 600, 384), 200) << c.mode;
         if (c.mode == 2) {  // (32, 21) of the right picture, although the left one has no size to give
             const Rgb top = pixel_at(f, 1366, 1024, 150);
             EXPECT_NEAR(top.r, 128, 12);

@@ -13,16 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int count_pixels(const std::vector<uint8_t>& rgb, int w, int x0, int y0, int x1, int y1, bool white) {
-    int n = 0;
-    for (int y = y0; y < y1; ++y)
-        for (int x = x0; x < x1; ++x) {
-            const Rgb c = pixel_at(rgb, w, x, y);
-            n += white ? (c.r == 255 && c.g == 255 && c.b == 255) : (c.r < 4 && c.g < 4 && c.b < 4);
-        }
-    return n;
-}
-
 // Pixels of the letters (white, grey at their soft edges) in a rectangle
 // with an untouched pixel of the picture beside them, above or below: where
 // the black outline is missing.
