@@ -273,6 +273,8 @@ TEST_F(Show, EndsAndWhatConfigTxtKeeps) {
         {"window closed", "Stereo mode: 2\n", [](Show& t) { t.at(1, [](headless::State& s) { s.close_window = true; }); },
          1, "Stereo mode: 2\n" + DESCRIPTIVE},
         {"zero-sized window", "Note\nResolution: 800x0\n", nullptr, 0, ""},
+        {"a documented key in another case", "swap STEREO (y/n): Y\n", nullptr, 3,
+         "swap STEREO (y/n): Y\n" + DESCRIPTIVE.substr(0, DESCRIPTIVE.find("Swap"))},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
