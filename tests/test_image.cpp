@@ -63,32 +63,6 @@ Bytes box(const Bytes& t, int* w, int* h, int c, bool halve_x, bool halve_y) {
     return out;
 }
 
-// The bound texture's level 0 (w x h texels of c channels) and each further
-// level, the box filter of the one above, down to one texel.
-void expect_levels(const SimpleBitmap& b, Bytes texels, int w, int h, int c) {
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    GLint size[2] = {1, 1};
-    for (int k = 0; size[0] > 0; ++k) {
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, k, GL_TEXTURE_WIDTH, &size[0]);
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, k, GL_TEXTURE_HEIGHT, &size[1]);
-        Bytes got(static_cast<size_t>(size[0]) * size[1] * c);
-        glGetTexImage(GL_TEXTURE_2D, k, c == 4 ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, got.data());
-        ASSERT_EQ(got, texels) << b.width << "x" << b.height << " level " << k;
-        texels = w > 1 || h > 1 ? box(texels, &w, &h, c, true, true) : Bytes();
-    }
-}
-
-// Its reported size; and the levels uploaded whole at once, and again in slices of a few rows.
-void expect_texture(const SimpleBitmap& b, int tw, int th, const Bytes& texels, int w, int h, int c) {
-    const TextureLevels staged = texture_stage(b, texture_size_limit());
-    EXPECT_EQ(std::make_pair(staged.reported_width, staged.reported_height), std::make_pair(tw, th)) << b.width;
-    for (size_t budget : {SIZE_MAX, size_t(100)}) {
-        size_t done = 0;
-        for (GLuint name = texture_create(staged); !texture_upload_some(name, staged, &done, budget);) {}
-        expect_levels(b, texels, w, h, c);
-    }
-}
-
 }  // namespace
 
 TEST(BmpDecode, EveryLayoutAndBrokenFile) {
@@ -132,45 +106,54 @@ class Texture : public testing::Test {
     void TearDown() override { headless::reset(); }
 };
 
-// Small pictures of each pixel format, and records without pixels (one texel).
-TEST_F(Texture, EveryPixelFormatBecomesRgbOrRgba) {
-    uint8_t rgba[] = {1, 2, 3, 4, 5, 6, 7, 8}, indices[] = {0, 255}, palette[1024] = {1, 2, 3, 0};
-    palette[1020] = 4, palette[1021] = 5, palette[1022] = 6;
-    // Top row white and red, bottom row green and blue; grey, red and green.
-    uint8_t px565[] = {0xFF, 0xFF, 0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00}, px555[] = {0x10, 0x42, 0x00, 0x7C, 0xE0, 0x03};
-    const struct { SimpleBitmap b; int tw, th, channels; Bytes level0; } cases[] = {
-        {{}, 1, 1, 3, {}}, {{0, 5, 1, rgba, nullptr, 0, nullptr}, 1, 1, 3, {0, 0, 0}},
-        {{0, 5, 4, rgba, nullptr, 0, nullptr}, 1, 1, 4, {0, 0, 128, 0}},  // blue 128 in file order
-        {{2, 1, 4, rgba, nullptr, 0, nullptr}, 2, 1, 4, {3, 2, 1, 4, 7, 6, 5, 8}},
-        {{2, 1, 1, indices, palette, 0, nullptr}, 2, 1, 3, {3, 2, 1, 6, 5, 4}},
-        {{2, 2, 2, px565, nullptr, 6, nullptr}, 2, 2, 3, {0, 255, 0, 0, 0, 255, 255, 255, 255, 255, 0, 0}},
-        {{3, 1, 2, px555, nullptr, 5, nullptr}, 4, 1, 3, {132, 132, 132, 255, 0, 0, 0, 255, 0, 0, 0, 0}},
+// Noise pictures of each pixel format, shown in a window of their size, of half and a quarter of
+// it (the next mipmap levels: each the box filter of the one above), and beyond a texture limit
+// of 512, where 1040 pixels become 520 and 260: every pixel of the frame as the picture's.
+TEST_F(Show, NoisePicturesOfEveryFormatShowEveryPixelDownTheMipmaps) {
+    const struct { int bits, w, h, window, limit; } cases[] = {
+        {24, 48, 32, 48, 0}, {24, 96, 64, 48, 0}, {24, 192, 128, 48, 0}, {24, 1040, 1040, 260, 512},
+        {16, 48, 32, 48, 0}, {15, 48, 32, 48, 0}, {8, 48, 32, 48, 0},    {32, 48, 32, 48, 0}};
+    auto expand = [](int v, int bits) {  // a 5- or 6-bit channel widened to 8 bits, its top bits repeated below
+        v &= (1 << bits) - 1;
+        return static_cast<uint8_t>(v << (8 - bits) | v >> (2 * bits - 8));
     };
-    for (const auto& c : cases) expect_texture(c.b, c.tw, c.th, c.level0, c.tw, c.th, c.channels);
-}
-
-// Noise from BMP files: the stored rows (bottom row first) in RGB, each side halved
-// while it exceeds the texture, in the lower-left corner, with exact mipmaps.
-// Beyond a limit of 64, 130 pixels become 65 and 33: 64 texels standing for 256.
-TEST_F(Texture, NoisePicturesKeepEveryBitDownTheMipmaps) {
-    const struct { int w, h, limit, tw, th; } cases[] = {
-        {640, 480, 0, 1024, 512}, {512, 1, 0, 512, 1}, {1, 512, 0, 1, 512},
-        {130, 40, 64, 256, 64}, {40, 130, 64, 64, 256}, {130, 130, 64, 256, 256}};
     for (const auto& c : cases) {
-        display.texture_size_cap = c.limit;
-        const int stride = (3 * c.w + 3) & ~3, texture_w = c.limit ? 64 : c.tw, texture_h = c.limit ? 64 : c.th;
-        Bytes rows(static_cast<size_t>(stride) * c.h), picture, texels;
+        SCOPED_TRACE(std::to_string(c.bits) + " bits, " + std::to_string(c.w) + " pixels wide");
+        TearDown();
+        SetUp();
+        const int bytes = c.bits == 15 ? 2 : c.bits / 8, stride = (bytes * c.w + 3) & ~3;
+        Bytes rows(static_cast<size_t>(stride) * c.h), palette(1024), picture;  // picture: RGB, top row first
         for (size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
+        for (size_t i = 0; i < palette.size(); ++i) palette[i] = static_cast<uint8_t>((i * 40503u) >> 5);
         for (int y = 0; y < c.h; ++y)
-            for (int x = 0; x < 3 * c.w; ++x) picture.push_back(rows[y * stride + x - x % 3 + 2 - x % 3]);
-        int w = c.w, h = c.h;
-        while (w > texture_w || h > texture_h) picture = box(picture, &w, &h, 3, w > texture_w, h > texture_h);
-        for (int y = 0; y < texture_h; ++y)
-            for (int x = 0; x < 3 * texture_w; ++x) texels.push_back(x < 3 * w && y < h ? picture[y * 3 * w + x] : 0);
-        const Bytes file = bmp(c.w, c.h, 24, rows);
-        SimpleBitmap b = bitmap_from_bmp(file.data(), file.size());
-        expect_texture(b, c.tw, c.th, texels, texture_w, texture_h, 3);
-        bitmap_free(&b);
+            for (int x = 0; x < c.w; ++x) {
+                const uint8_t* p = &rows[static_cast<size_t>(c.h - 1 - y) * stride + static_cast<size_t>(x) * bytes];
+                const int v = bytes == 2 ? p[0] | p[1] << 8 : 0, green = c.bits == 16 ? 6 : 5;
+                if (c.bits == 8) p = &palette[4 * p[0]];
+                if (bytes == 2)
+                    picture.insert(picture.end(), {expand(v >> (5 + green), 5), expand(v >> 5, green),
+                                                   expand(v & 31, 5)});
+                else
+                    picture.insert(picture.end(), {p[2], p[1], p[0]});
+            }
+        const Bytes file = c.bits == 16   ? bmp(c.w, c.h, 16, rows, put32({}, 0, {0xF800, 0x07E0, 0x001F}), 3)
+                           : c.bits == 8  ? bmp(c.w, c.h, 8, rows, palette)
+                           : c.bits == 32 ? put32(bmp(c.w, c.h, 32, rows, {}, 3, 124), 54, {0xFF0000, 0xFF00, 0xFF, 0})
+                                          : bmp(c.w, c.h, bytes * 8, rows);
+        write_file("l.bmp", file);
+        write_file("r.bmp", file);
+        write_file("config.txt", "Slide time: 100\nSlide pause before zoom: 100\nLeft image: l.bmp\nRight image: r.bmp\n");
+        const int window_h = c.window * c.h / c.w;
+        desktop(c.window, window_h);
+        display.texture_size_cap = c.limit;
+        ASSERT_EQ(run(c.limit ? 60 : 4), 0);  // a large picture shows a preview first
+        int w = c.w, h = c.h, wrong = 0;
+        while (w > c.window) picture = box(picture, &w, &h, 3, true, true);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const Rgb got = pixel_at(frames.back(), w, x, y), want = pixel_at(picture, w, x, y);
+                if (!(got == want) && ++wrong <= 3) ADD_FAILURE() << x << "," << y << ": " << got << " for " << want;
+            }
     }
 }
 
