@@ -142,7 +142,8 @@ TEST_F(Show, NoisePicturesOfEveryFormatShowEveryPixelDownTheMipmaps) {
                                           : bmp(c.w, c.h, bytes * 8, rows);
         write_file("l.bmp", file);
         write_file("r.bmp", file);
-        write_file("config.txt", "Slide time: 100\nSlide pause before zoom: 100\nLeft image: l.bmp\nRight image: r.bmp\n");
+        write_file("config.txt", "Slide time: 100\nSlide pause before zoom: 100\n"
+                                 "Left image: l.bmp\nRight image: r.bmp\n");
         const int window_h = c.window * c.h / c.w;
         desktop(c.window, window_h);
         display.texture_size_cap = c.limit;

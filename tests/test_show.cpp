@@ -231,12 +231,12 @@ TEST_F(Show, SlidesToShowEndsTheProcessWithoutWriting) {
     EXPECT_EQ(slides_in_memory(), 0u);  // the loader ended with the show, its slides freed
 }
 
-// The caption's UTF-8 takes Windows-1252 slots, '?' where there is none. Ctrl+S saves the finished frame, caption included, once per press of S, as a
-// bottom-up BGR file with rows padded to 4 bytes (66 pixels: 198 bytes), and
-// hands it to the converter. A colour or pixel packing left behind by another
-// pass changes neither the slide nor the file. The file is numbered by the
-// clock when S goes down, in steps of 0.3 s wrapping at 100000: the clock
-// starts at 31234.5 s, so frame 2 reads 31235 s, step 104116.
+// The caption's UTF-8 takes Windows-1252 slots, '?' where there is none. Ctrl+S
+// saves the finished frame, caption included, once per press of S, as a bottom-up
+// BGR file with rows padded to 4 bytes (66 pixels: 198 bytes), and hands it to the
+// converter. A colour or pixel packing left behind by another pass changes neither the
+// slide nor the file. The file is numbered by the clock when S goes down, in steps of
+// 0.3 s wrapping at 100000: the clock starts at 31234.5 s, so frame 2 reads 31235 s, step 104116.
 TEST_F(Show, CtrlSSavesTheFrameAsShown) {
     desktop(66, 64);
     headless::State& s = headless::state();

@@ -4,15 +4,20 @@
 // Offsets: each number that reads replaces its field, the others keep theirs. "$y=" places the
 // caption's top, at any case, clamped both ways; the text ends there.
 TEST_F(Show, SlideOffsetsAndCaptionMarkers) {
-    const struct { const char* offset; float x, y; const char* caption; int height; const char* text; int top; } cases[] = {
-        {"0.1", 0.1f, 0.5f, "Sunset$y=0.85", 1080, "Sunset", 918},
-        {"x,0.2", 0.25f, 0.5f, "Upper $Y=0.5 hidden", 1080, "Upper ", 540},
-        {"0.1,y", 0.1f, 0.5f, "Bad $y=abc", 1080, "Bad ", 0},
-        {"-0.03 , 0.2", -0.03f, 0.5f, "plain", 1080, "plain", 0},
-        {"-0.03, 0.2", -0.03f, 0.2f, "A$y=-1e300", 1080, "A", -1000000000},
-        {"1e99,nan", 0.25f, 0.5f, "A$y=-1e999", 1080, "A", -1000000000},
-        {"", 0.25f, 0.5f, "A$y=1e300", 1080, "A", 1000000000},
-        {"", 0.25f, 0.5f, "A$y=1e999", 0, "A", 0},  // infinity times 0
+    const struct {
+        const char* offset;
+        float x, y;
+        const char *caption, *text;
+        int height, top;
+    } cases[] = {
+        {"0.1", 0.1f, 0.5f, "Sunset$y=0.85", "Sunset", 1080, 918},
+        {"x,0.2", 0.25f, 0.5f, "Upper $Y=0.5 hidden", "Upper ", 1080, 540},
+        {"0.1,y", 0.1f, 0.5f, "Bad $y=abc", "Bad ", 1080, 0},
+        {"-0.03 , 0.2", -0.03f, 0.5f, "plain", "plain", 1080, 0},
+        {"-0.03, 0.2", -0.03f, 0.2f, "A$y=-1e300", "A", 1080, -1000000000},
+        {"1e99,nan", 0.25f, 0.5f, "A$y=-1e999", "A", 1080, -1000000000},
+        {"", 0.25f, 0.5f, "A$y=1e300", "A", 1080, 1000000000},
+        {"", 0.25f, 0.5f, "A$y=1e999", "A", 0, 0},  // infinity times 0
     };
     for (const auto& c : cases) {
         write_file("config.txt", std::string("Stereo offset: ") + c.offset + "\nCaption: " + c.caption + "\n");

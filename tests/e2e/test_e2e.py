@@ -21,15 +21,17 @@ def slides(program, *pairs, extra=()):
 
 
 def test_arrows_step_and_stop_at_the_ends_and_q_saves(program, xvfb):
+    (program.folder / "copies").touch()  # the converter stand-in copies each screenshot's BMP to its PNG
     slides(program, (YELLOW, RED), (YELLOW, GREEN), (YELLOW, BLUE))
     (program.folder / "config.txt").write_bytes(b"A comment line\n" + (program.folder / "config.txt").read_bytes())
     run = program.start(xvfb)
     run.window()
-    seen = [run.shot()(960, 540)]
-    for key in ["Right", "Right", "Right", "Left", "Left", "Left"]:
-        seen.append(run.press(key)(960, 540))
-    assert seen == [RED, GREEN, BLUE, BLUE, GREEN, RED, RED]
+    shots = [run.shot()] + [run.press(key) for key in ["Right", "Right", "Right", "Left", "Left", "Left"]]
+    assert [shot(960, 540) for shot in shots] == [RED, GREEN, BLUE, BLUE, GREEN, RED, RED]
     assert run.quit("q") == 0
+    # Each screenshot's BMP made way for its PNG.
+    pngs = [png.read_bytes() for png in program.folder.glob("3dimage_*.png")]
+    assert not list(program.folder.glob("3dimage_*.bmp")) and all(shot.data in pngs for shot in shots)
     assert program.saved() == STILL + [line for n in range(3) for line in
                                        (f"Left image: l{n}.bmp", f"Right image: r{n}.bmp", "Caption: ")] + DEFAULTS
 
@@ -111,9 +113,7 @@ def misaligned_pair(folder):
             return near[y // 8][(x + 20 * eye) // 8 % 80]
         return wall[y // 8 % 60][(x - 4 * eye) // 8 % 80]
     for eye, name in enumerate(("rig_L.bmp", "rig_R.bmp")):
-        rows = b"".join(bytes(grey(x, y, eye) for x in range(640) for _ in "bgr") for y in reversed(range(480)))
-        (folder / name).write_bytes(struct.pack("<2sIIIIiiHHIIiiII", b"BM", 54 + len(rows), 0, 54, 40, 640, 480,
-                                                1, 24, 0, len(rows), 2834, 2834, 0, 0) + rows)
+        bmp(folder / name, [[(grey(x, y, eye),) * 3 for x in range(640)] for y in range(480)], 640, 480)
 
 
 def test_a_folder_show_lines_a_pair_up(program, xvfb):
@@ -180,17 +180,6 @@ def test_frame_packing_fills_a_1920x2205_screen(program, xvfb_frame_packing):
     expected = frame_packed(2205)
     assert expected(0, 1079) == RED and expected(0, 1080) == BLACK and expected(0, 1125) == GREEN
     assert [shot(x, y) for y in range(2205) for x in (0, 1919)] == [expected(0, y) for y in range(2205) for _ in "xx"]
-
-
-def test_converter_makes_a_png_and_the_bmp_goes(program, xvfb):
-    (program.folder / "copies").touch()  # the converter stand-in copies the BMP to the PNG
-    program.config("Resolution: 640x480", "Fullscreen offset: 1,1")
-    run = program.start(xvfb)
-    run.window()
-    shot = run.shot()
-    png = wait_for("PNG", lambda: not list(program.folder.glob("*.bmp")) and list(program.folder.glob("*.png")))
-    assert png[0].read_bytes() == shot.data and (shot.width, shot.height) == (640, 480)
-    assert run.quit() == 0
 
 
 def test_show_ends_by_itself_and_bad_starts(program, xvfb):
