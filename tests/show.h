@@ -236,6 +236,11 @@ public:
         frames.clear();
     }
     void TearDown() override { headless::reset(); }
+    // A fresh desktop and script for the next case of a table.
+    void restart() {
+        TearDown();
+        SetUp();
+    }
 
     // For drawing and loading without app_main: a GL context of w x h as the screen.
     static void screen(int w, int h) {

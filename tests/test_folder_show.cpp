@@ -101,8 +101,7 @@ TEST_F(FolderShow, FolderWithoutSlideListShowsItsStereoPicturesAndSavesThem) {
 
     // A slide list of its own keeps the folder's pictures out, and its timing stays.
     write_file("config.txt", "Left image: photo.jpg\nRight image: photo.jpg\n");
-    TearDown();
-    SetUp();
+    restart();
     ASSERT_EQ(run(1), 0);
     EXPECT_EQ(read_file("config.txt"),
               text_mode("Left image: photo.jpg\nRight image: photo.jpg\n" + DESCRIPTIVE));

@@ -119,8 +119,7 @@ TEST_F(Show, NoisePicturesOfEveryFormatShowEveryPixelDownTheMipmaps) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.bits) + " bits, " + std::to_string(c.w) + " pixels wide");
-        TearDown();
-        SetUp();
+        restart();
         const int bytes = c.bits == 15 ? 2 : c.bits / 8, stride = (bytes * c.w + 3) & ~3;
         Bytes rows(static_cast<size_t>(stride) * c.h), palette(1024), picture;  // picture: RGB, top row first
         for (size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);

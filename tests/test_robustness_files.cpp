@@ -84,18 +84,6 @@ TEST_F(RobustFiles, SavingKeepsLineEndsAndWritesInPlaceWhenNoFileCanBeMadeBeside
     config_free(&list);
 }
 
-TEST_F(RobustFiles, ScreenshotsNeverReplaceAnExistingPicture) {
-    screen(8, 8);
-    write_file("3dimage_00000.png", "older");
-    gfx_screenshot("3dimage");  // the clock reads 0
-    screenshots_wait();
-    EXPECT_EQ(read_file("3dimage_00000.png"), "older");
-    ASSERT_FALSE(headless::state().programs.empty());
-    EXPECT_EQ(headless::state().programs[0],
-              (std::vector<std::string>{"magick", "-quality", "95", "3dimage_00000_2.bmp", "3dimage_00000_2.png"}));
-    EXPECT_TRUE(file_exists("3dimage_00000_2.bmp"));  // no converter ran
-}
-
 #ifndef _WIN32
 TEST_F(RobustFiles, ConverterComesFromThePathOnlyAndGetsTheNamesAsTheyAre) {
     const std::string path = std::getenv("PATH"), tools = (dir.path() / "tools").string();

@@ -49,8 +49,7 @@ TEST_F(Show, ResolutionChoosesTheWindow) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.settings);
-        TearDown();
-        SetUp();
+        restart();
         headless::State& s = headless::state();
         s.monitors = {{-1024, -100, 0, 668}, {0, 0, 1366, 768}};
         s.virtual_x = -1024, s.virtual_y = -100, s.virtual_w = 2390, s.virtual_h = 868;

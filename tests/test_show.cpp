@@ -53,8 +53,7 @@ TEST_F(Show, EveryStereoModeShowsEachEyeWhereItBelongs) {
         SCOPED_TRACE("mode " + std::to_string(c.mode) + (c.swap ? " swapped" : "") + " at " + std::to_string(c.left) +
                      "," + std::to_string(c.top) + " " + std::to_string(c.w) + "x" + std::to_string(c.h) +
                      (c.side_by_side ? " side-by-side" : ""));
-        TearDown();
-        SetUp();
+        restart();
         desktop(c.w + c.left, c.h + c.top);
         headless::state().frame_ticks = 1250000;  // frame 2 is halfway through the zoom
         write_picture("left.bmp", 1, 0, 160, 120);
@@ -187,8 +186,7 @@ TEST_F(Show, MStepsThroughTheStereoModesAndTheFileKeepsTheLast) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.before);
-        TearDown();
-        SetUp();
+        restart();
         headless::state().frame_ticks = 250000;
         desktop(400, 300);
         const std::string show = slides(1) + "Slide time: 100\nSlide pause before zoom: 50\n";
@@ -236,13 +234,15 @@ TEST_F(Show, SlidesToShowEndsTheProcessWithoutWriting) {
 // BGR file with rows padded to 4 bytes (66 pixels: 198 bytes), and hands it to the
 // converter. A colour or pixel packing left behind by another pass changes neither the
 // slide nor the file. The file is numbered by the clock when S goes down, in steps of
-// 0.3 s wrapping at 100000: the clock starts at 31234.5 s, so frame 2 reads 31235 s, step 104116.
+// 0.3 s wrapping at 100000: the clock starts at 31234.5 s, so frame 2 reads 31235 s, step 104116;
+// a picture of that name already there keeps it, and the new one takes the next free name.
 TEST_F(Show, CtrlSSavesTheFrameAsShown) {
     desktop(66, 64);
     headless::State& s = headless::state();
     s.frame_ticks = s.frequency / 4;
     s.counter = 31234 * s.frequency + s.frequency / 2;
     write_file("p.bmp", bmp24(66, 64, [](int, int) { return Rgb{0, 255, 64}; }));
+    write_file("3dimage_04116.png", "older");
     write_file("config.txt", "Slide time: 100\nLeft image: p.bmp\nRight image: p.bmp\n"
                              "Caption: Caf\xC3\xA9\xE2\x82\xAC\xE2\x80\x94\xC5\x93\xE6\x97\xA5$y=0\n");
     std::set<uint32_t> slots;
@@ -258,9 +258,10 @@ TEST_F(Show, CtrlSSavesTheFrameAsShown) {
     EXPECT_EQ(slots, (std::set<uint32_t>{'C', 'a', 'f', 0xE9, 0x80, 0x97, 0x9C, '?'}));
     ASSERT_EQ(s.programs.size(), 2u);  // magick, then convert where magick is not found
     EXPECT_EQ(s.programs[0],
-              (std::vector<std::string>{"magick", "-quality", "95", "3dimage_04116.bmp", "3dimage_04116.png"}));
+              (std::vector<std::string>{"magick", "-quality", "95", "3dimage_04116_2.bmp", "3dimage_04116_2.png"}));
+    EXPECT_EQ(read_file("3dimage_04116.png"), "older");
     const Bytes expected = bmp24(66, 64, [&](int x, int y) { return pixel_at(frames[2], 66, x, y); });
-    const std::string saved = read_file("3dimage_04116.bmp");
+    const std::string saved = read_file("3dimage_04116_2.bmp");
     EXPECT_TRUE(saved.size() == expected.size() && saved.substr(54) == std::string(expected.begin() + 54, expected.end()));
 }
 
@@ -279,8 +280,7 @@ TEST_F(Show, EndsAndWhatConfigTxtKeeps) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TearDown();
-        SetUp();
+        restart();
         if (c.config) write_file("config.txt", c.config);
         if (c.script) c.script(*this);
         EXPECT_EQ(run(3), 0);
