@@ -1,4 +1,4 @@
-// Fonts: the store and its texture, the caption's size and text layout.
+// Fonts: the caption's size, text layout and blends.
 #include "text/bitmapfonts.h"
 #include "render/gl.h"
 #include "show.h"
@@ -16,14 +16,6 @@ struct GlyphData {
     void load(const char* name) const { font_load_glyph_data(bytes.data(), bytes.size(), name); }
 };
 
-// Width of a level of a texture, 0 beyond its mipmap chain.
-int level_width(uint32_t texture, int level) {
-    GLint w = 0;
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, GL_TEXTURE_WIDTH, &w);
-    return w;
-}
-
 class Fonts : public Show {
 protected:
     void SetUp() override {
@@ -37,23 +29,6 @@ protected:
 };
 
 }  // namespace
-
-// The built-in font is packed into one texture no wider than the texture
-// limit (nor than 2048), with its whole mipmap chain; taller than the limit
-// it cannot be made, which ends the process.
-TEST_F(Fonts, GlyphDataBecomesOneTextureWithItsMipmaps) {
-    for (auto [limit, width, height, levels] :
-         {std::tuple{0, 2048u, 64u, 12}, {1024, 1024u, 128u, 11}, {512, 512u, 256u, 10}}) {
-        display.texture_size_cap = limit;
-        const BitmapFont* font = caption();
-        EXPECT_EQ(font->texture_width, width);
-        EXPECT_EQ(font->texture_height, height);
-        EXPECT_EQ(level_width(font->texture, levels - 1), 1) << limit;
-        EXPECT_EQ(level_width(font->texture, levels), 0) << limit;
-    }
-    display.texture_size_cap = 32;
-    EXPECT_EXIT(caption(), testing::ExitedWithCode(1), "");
-}
 
 // The caption's font is the nearest whole scale of the built-in one to 3 % of
 // the screen height, at least 1.

@@ -22,7 +22,8 @@ using Report = Show;
 
 }  // namespace
 
-// Every fatal end prints its tagged message, waits 2.5 s and ends with status 1.
+// Every fatal end prints its tagged message, waits 2.5 s and ends with status 1: a failing step
+// of opening the window, a texture limit too small for the built-in font.
 TEST_F(Report, FatalReportsEndTheProcess) {
     ReportRecord fatal{};
     fatal.type = REPORT_FATAL, fatal.message = "Window Creation Error.";
@@ -41,6 +42,10 @@ TEST_F(Report, FatalReportsEndTheProcess) {
     for (auto [step, message] : steps)
         EXPECT_EXIT((stdout_to_stderr(), headless::state().fail_step = step, gfx_open_window("t", nullptr)),
                     testing::ExitedWithCode(1), std::string("\\[FATAL ERROR\\] ") + message) << message;
+    screen(8, 8);
+    display.texture_size_cap = 32;
+    EXPECT_EXIT((stdout_to_stderr(), font_load_glyph_data(caption_glyph_data, caption_glyph_data_length, "caption")),
+                testing::ExitedWithCode(1), "\\[FATAL ERROR\\] Font 'caption' required texture of size 32x4096");
 }
 
 // The window's own messages: a close releases the context and restores the

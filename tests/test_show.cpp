@@ -37,7 +37,7 @@ int count_unoutlined(const std::vector<uint8_t>& rgb, const ScreenModel& m, int 
 // Each eye's picture lands in its own part of the window, upright, at its own
 // proportions, zoomed and moved apart by the offset; interleaved eyes keep to
 // their desktop rows, columns or pixels wherever the window sits, wider and
-// taller than the texture limit as well. The caption
+// taller than the texture limit as well (the font's texture within it too). The caption
 // lies on top, once over a shared picture and inside each eye's own part.
 TEST_F(Show, EveryStereoModeShowsEachEyeWhereItBelongs) {
     const struct { int mode; bool swap; int left, top, w, h; bool side_by_side; } cases[] = {
@@ -75,6 +75,7 @@ TEST_F(Show, EveryStereoModeShowsEachEyeWhereItBelongs) {
         ASSERT_EQ(frames.size(), 3u);
         ASSERT_EQ(display.screen_width, c.w);
         for (const InterlaceTile& tile : display.interlace_tiles) EXPECT_LE(std::max(tile.width, tile.height), 512u);
+        EXPECT_EQ(font_at(0)->texture_width, c.mode == 3 ? 512u : 2048u);  // the built-in font within the limit
         for (int f : {0, 2}) {
             const double zoom = f == 0 ? 1.0 : std::pow(1.75, 0.5);
             ScreenModel model{c.mode, c.w, c.h, c.top, c.swap, {eye, eye}, zoom, 0.04, 0.02, c.left, 0.9};
