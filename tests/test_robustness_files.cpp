@@ -38,16 +38,6 @@ TEST_F(RobustFiles, SlideFilesThatAreNoFilesShowNothingAndTheShowGoesOn) {
     }
 }
 
-TEST_F(RobustFiles, NegativeRandomiseAlwaysShowsSlideOne) {
-    write_picture("one.bmp", 1, 1, 64, 48);
-    write_picture("two.bmp", 2, 1, 64, 48);
-    // Saturates to INT_MIN; without a slide time every frame draws a new slide.
-    write_file("config.txt", "Randomise: -9999999999\nLeft image: one.bmp\nRight image: one.bmp\n"
-                             "Left image: two.bmp\nRight image: two.bmp\n");
-    EXPECT_EQ(run(6), 0);
-    EXPECT_EQ(slides_shown(), std::vector<int>(6, 1));
-}
-
 TEST_F(RobustFiles, SavingKeepsLineEndsAndWritesInPlaceWhenNoFileCanBeMadeBeside) {
     ConfigList list = dynarray_create(sizeof(ConfigEntry));
     config_add(&list, "Stereo mode", "2");

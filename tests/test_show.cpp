@@ -136,6 +136,12 @@ TEST_F(Show, RandomOrderDrawsAmongTheFirstN) {
     ASSERT_EQ(run(20), 0);
     EXPECT_EQ(slides_shown(), (std::vector<int>{3, 3, 4, 4, 3, 3, 2, 2, 1, 2, 2, 3, 3, 0, 0, 2, 2, 1, 1, 4}));
     EXPECT_LE(most_held, 4u);  // the screen, the next draw, and the slides before and after for the arrows
+    // A negative number (this one saturates to INT_MIN) draws slide 1 every time; without a
+    // slide time every frame draws.
+    restart();
+    write_file("config.txt", slides(2) + "Randomise: -9999999999\n");
+    ASSERT_EQ(run(6), 0);
+    EXPECT_EQ(slides_shown(), std::vector<int>(6, 1));
 }
 
 // The offset follows the mouse while Shift is held, measured in the left
