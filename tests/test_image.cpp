@@ -1,13 +1,7 @@
-// BMP decoding of every layout and broken file; the exact texels and mipmaps of pictures.
-#include "render/eye_views.h"
-#include "app/loader.h"
-#include "display/display.h"
+// BMP decoding of every layout and broken file; whole frames of pictures of every pixel format, down
+// their mipmaps and zoomed; the textures of a long show.
 #include "image/formats.h"
-#include "render/texture.h"
-#include "platform/headless.h"
 #include "show.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <vector>
@@ -101,11 +95,6 @@ TEST(BmpDecode, EveryLayoutAndBrokenFile) {
     EXPECT_EQ(bitmap_from_bmp(nullptr, 100).bytes_per_pixel, 0);
 }
 
-class Texture : public testing::Test {
-    void SetUp() override { headless::reset(), headless::make_gl_context(16, 16); }
-    void TearDown() override { headless::reset(); }
-};
-
 // Noise pictures of each pixel format, shown in a window of their size, of half and a quarter of
 // it (the next mipmap levels: each the box filter of the one above), and beyond a texture limit
 // of 512, where 1040 pixels become 520 and 260: every pixel of the frame as the picture's.
@@ -157,67 +146,44 @@ TEST_F(Show, NoisePicturesOfEveryFormatShowEveryPixelDownTheMipmaps) {
     }
 }
 
-// A camera-size picture in a small window: the levels finer than any the
-// view samples are never uploaded, and the frames are those of the whole
-// mipmap chain, bit for bit, in every layout; dropping one level more shows.
-// Textures of the same size left by another slide are filled instead of new
-// ones, and keep nothing of it.
-TEST_F(Texture, ViewsDrawTheSameWithoutTheLevelsTheyNeverSample) {
-    TempDir dir;
-    headless::make_gl_context(200, 150);
-    gfx_window_proc(nullptr, PLAT_MSG_SIZE, 0, 200, 150);
-    for (uint32_t seed = 0; seed < 4; ++seed) {
-        Bytes rows(3000 * 701);
-        for (size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<uint8_t>(((i + seed) * 2654435761u) >> 13);
-        write_file(std::to_string(seed) + ".bmp", bmp(1000, 700 + seed / 2, 24, rows));
-    }
-    write_file("config.txt", "Left image: 0.bmp\nRight image: 1.bmp\nLeft image: 2.bmp\nRight image: 3.bmp\n");
-    ConfigList list = config_load("config.txt", ':');
-    auto upload = [](const TextureLevels& levels) {
-        size_t done = 0;
-        const GLuint name = texture_create(levels);
-        texture_upload_some(name, levels, &done, SIZE_MAX);
-        return name;
+// Zoomed halfway (by the square root of 1.75), a picture 4.5 times the window's size samples
+// levels 1 and 2 of its mipmaps: the frame is their trilinear blend, whatever levels it leaves out.
+TEST_F(Show, AZoomedPictureSamplesTheLevelsItNeeds) {
+    auto noise = [](int x, int y) {
+        const uint32_t v = (static_cast<uint32_t>(x) * 7919u + static_cast<uint32_t>(y) * 104729u) * 2654435761u;
+        return Rgb{static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8)};
     };
-    auto frames = [&](const Slide& slide, int mode, const GLuint textures[2]) {
-        EyeTextures eyes = slide.eye_textures();
-        eyes.picture[0] = textures[0], eyes.picture[1] = textures[1];
-        std::vector<uint8_t> both;
-        for (float zoom : {1.0f, 1.75f}) {
-            glClear(GL_COLOR_BUFFER_BIT);
-            draw_eye_views(eyes, {StereoMode(mode), zoom, slide.texture_scale_x, slide.texture_scale_y, 0.02f, -0.01f});
-            const std::vector<uint8_t> frame = headless::read_frame_rgb();
-            both.insert(both.end(), frame.begin(), frame.end());
-        }
-        return both;
-    };
-    for (int mode = 0; mode <= 5; ++mode) {
-        SCOPED_TRACE("mode " + std::to_string(mode));
-        std::vector<GLuint> spares;
-        size_t budget = SIZE_MAX, again = SIZE_MAX;
-        std::unique_ptr<Slide> other = prepare_slide(slide_request(&list, 1, StereoMode(mode)));
-        other->upload_some(&budget);
-        spares.assign(other->textures, other->textures + 2);
-        other->textures[0] = other->textures[1] = 0;
-        const std::vector<GLuint> reused = spares;
-        std::unique_ptr<Slide> prepared = prepare_slide(slide_request(&list, 2, StereoMode(mode)));
-        const int dropped = 11 - static_cast<int>(prepared->levels[0].level_offset.size());
-        EXPECT_GE(dropped, mode == 0 || mode >= 4 ? 1 : 2);
-        prepared->upload_some(&again, &spares);
-        EXPECT_EQ(std::vector<GLuint>(prepared->textures, prepared->textures + 2), reused);
-        const Slide& slide = *prepared;
-        GLuint whole[2], coarser[2];
-        for (int eye = 0; eye < 2; ++eye) {
-            const SimpleBitmap& picture = eye ? slide.right_image : slide.left_image;
-            whole[eye] = upload(texture_stage(picture, texture_size_limit()));
-            coarser[eye] = upload(texture_stage(picture, texture_size_limit(), dropped + 1));
-        }
-        const std::vector<uint8_t> shown = frames(slide, mode, slide.textures);
-        EXPECT_TRUE(shown == frames(slide, mode, whole));
-        EXPECT_FALSE(shown == frames(slide, mode, coarser));
-        glDeleteTextures(2, whole), glDeleteTextures(2, coarser);
-    }
-    config_free(&list);
+    write_file("l.bmp", bmp24(216, 144, noise));
+    write_file("r.bmp", bmp24(216, 144, noise));
+    write_file("config.txt", "Slide time: 2\nSlide pause before zoom: 1\nLeft image: l.bmp\nRight image: r.bmp\n");
+    desktop(48, 32);
+    headless::state().frame_ticks = headless::state().frequency / 4;
+    ASSERT_EQ(run(7), 0);  // frame 6 at 1.5 s
+    std::vector<Bytes> levels(1);
+    int w = 216, h = 144;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) levels[0].insert(levels[0].end(), {noise(x, y).r, noise(x, y).g, noise(x, y).b});
+    for (int k = 1; k <= 2; ++k) levels.push_back(box(levels.back(), &w, &h, 3, true, true));
+    const double zoom = std::sqrt(1.75), lod = std::log2(4.5 / zoom);
+    double error = 0;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 48; ++x)
+            for (int i = 0; i < 3; ++i) {
+                double want = 0;
+                for (int k : {1, 2}) {  // bilinear in each level
+                    const int lw = 216 >> k, lh = 144 >> k;
+                    const double s = (0.5 + (x + 0.5 - 24) / (48 * zoom)) * lw - 0.5;
+                    const double t = (0.5 + (y + 0.5 - 16) / (32 * zoom)) * lh - 0.5;
+                    const int s0 = static_cast<int>(std::floor(s)), t0 = static_cast<int>(std::floor(t));
+                    auto at = [&](int a, int b) { return levels[k][(static_cast<size_t>(b) * lw + a) * 3 + i]; };
+                    const double top = at(s0, t0) + (at(s0 + 1, t0) - at(s0, t0)) * (s - s0);
+                    const double bottom = at(s0, t0 + 1) + (at(s0 + 1, t0 + 1) - at(s0, t0 + 1)) * (s - s0);
+                    want += (k == 1 ? 2 - lod : lod - 1) * (top + (bottom - top) * (t - t0));
+                }
+                const Rgb got = pixel_at(frames.at(6), 48, x, y);
+                error += std::abs((i == 0 ? got.r : i == 1 ? got.g : got.b) - want);
+            }
+    EXPECT_LT(error / (48 * 32 * 3), 2.0);
 }
 
 // A long show of pictures of two sizes (slide 3 larger), a slide a frame: each shows whole,
