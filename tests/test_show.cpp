@@ -287,6 +287,9 @@ TEST_F(Show, EndsAndWhatConfigTxtKeeps) {
         {"zero-sized window", "Note\nResolution: 800x0\n", nullptr, 0, ""},
         {"a documented key in another case", "swap STEREO (y/n): Y\n", nullptr, 3,
          "swap STEREO (y/n): Y\n" + DESCRIPTIVE.substr(0, DESCRIPTIVE.find("Swap"))},
+        {"a slide list of its own keeps the folder's pairs out (last: they stay)", "Left image: a.bmp\n",
+         [](Show&) { write_picture("x_L.bmp", 1, 0, 8, 8), write_picture("x_R.bmp", 1, 1, 8, 8); }, 3,
+         "Left image: a.bmp\n" + DESCRIPTIVE},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
