@@ -136,7 +136,17 @@ TEST_F(Show, NoisePicturesOfEveryFormatShowEveryPixelDownTheMipmaps) {
         const int window_h = c.window * c.h / c.w;
         desktop(c.window, window_h);
         display.texture_size_cap = c.limit;
+        GLint widest = 0;  // of the textures at the last frame: within the limit
+        at(3, [&widest](headless::State&) {
+            for (GLuint name = 1; name < 100; ++name) {
+                GLint texture_w = 0;
+                if (glIsTexture(name)) glBindTexture(GL_TEXTURE_2D, name);
+                if (glIsTexture(name)) glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &texture_w);
+                widest = std::max(widest, texture_w);
+            }
+        });
         ASSERT_EQ(run(4), 0);
+        if (c.limit) EXPECT_EQ(widest, c.limit);
         int w = c.w, h = c.h, wrong = 0;
         while (w > c.window) picture = box(picture, &w, &h, 3, true, true);
         for (int y = 0; y < h; ++y)
