@@ -181,23 +181,15 @@ inline int check_frame(const std::vector<uint8_t>& rgb, const ScreenModel& m, in
     return checked;
 }
 
-// White pixels (text) in a rectangle of a frame w pixels wide.
-inline int count_white(const std::vector<uint8_t>& rgb, int w, int x0, int y0, int x1, int y1) {
+// White pixels (text), or else black ones, in a rectangle of a frame w pixels wide.
+inline int count_pixels(const std::vector<uint8_t>& rgb, int w, int x0, int y0, int x1, int y1, bool white = true) {
     int n = 0;
     for (int y = y0; y < y1; ++y)
         for (int x = x0; x < x1; ++x) {
             const Rgb c = pixel_at(rgb, w, x, y);
-            n += c.r == 255 && c.g == 255 && c.b == 255;
+            n += white ? (c.r == 255 && c.g == 255 && c.b == 255) : (c.r < 4 && c.g < 4 && c.b < 4);
         }
     return n;
-}
-
-// Frames of a quarter second (a slide of "Slide time: 1" lasts four) on a
-// small desktop, for tests of order and timing.
-inline void quarter_second_frames() {
-    headless::state().frame_ticks = 250000;
-    headless::State& s = headless::state();
-    s.primary_w = s.virtual_w = 200, s.primary_h = s.virtual_h = 150, s.monitors = {{0, 0, 200, 150}};
 }
 
 // Slides 1 to count: "ln.bmp" and "rn.bmp", test pictures of w x h.
@@ -244,6 +236,11 @@ public:
         frames.clear();
     }
     void TearDown() override { headless::reset(); }
+    // A fresh desktop and script for the next case of a table.
+    void restart() {
+        TearDown();
+        SetUp();
+    }
 
     // For drawing and loading without app_main: a GL context of w x h as the screen.
     static void screen(int w, int h) {
@@ -255,6 +252,12 @@ public:
         s.primary_w = s.virtual_w = w;
         s.primary_h = s.virtual_h = h;
         s.monitors = {{0, 0, w, h}};
+    }
+    // Frames of a quarter second (a slide of "Slide time: 1" lasts four) on a
+    // small desktop, for tests of order and timing.
+    static void quarter_second_frames() {
+        headless::state().frame_ticks = 250000;
+        desktop(200, 150);
     }
     // An action at pump k, which takes the key snapshot that frame k reads.
     void at(int pump, std::function<void(headless::State&)> action) {
@@ -296,7 +299,8 @@ public:
     // The slide each frame shows at the centre of the window.
     std::vector<int> slides_shown() const {
         std::vector<int> shown;
-        for (const auto& f : frames) shown.push_back(seen_at(pixel_at(f, display.screen_width, display.screen_width / 2, display.screen_height / 2)).slide);
+        const int w = display.screen_width, h = display.screen_height;
+        for (const auto& f : frames) shown.push_back(seen_at(pixel_at(f, w, w / 2, h / 2)).slide);
         return shown;
     }
 

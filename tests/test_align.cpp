@@ -129,8 +129,7 @@ TEST_F(Show, AutomaticAlignmentAndWhatWinsOverIt) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        TearDown();
-        SetUp();
+        restart();
         desktop(640, 480);
         if (c.camera) write_file("camera.mpo", mpo(left, with_exif(right, 1, 15), false));
         write_file("config.txt", "Stereo mode: 2\nSlide time: 100\n" + c.config);

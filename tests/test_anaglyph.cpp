@@ -44,8 +44,7 @@ TEST_F(Show, AnaglyphFramesMatchTheProjectionOnBothBlendPaths) {
     for (int mode : {6, 7, 8})
         for (bool subtract : {true, false}) {
             SCOPED_TRACE("mode " + std::to_string(mode) + (subtract ? " subtraction" : " inversion"));
-            TearDown();
-            SetUp();
+            restart();
             desktop(64, 48);
             // The n-th caption and the n-th offset are slide n's; slides without one keep the last offset.
             std::string config = "Stereo mode: " + std::to_string(mode) + "\nSlide time: 9\nSlide pause before zoom: 9"

@@ -99,11 +99,4 @@ TEST_F(FolderShow, FolderWithoutSlideListShowsItsStereoPicturesAndSavesThem) {
                         "Left image: img11.heic\nRight image: img11.heic\nLeft image: img12_L.heic\n"
                         "Right image: img12_R.heic\n"));
 
-    // A slide list of its own keeps the folder's pictures out, and its timing stays.
-    write_file("config.txt", "Left image: photo.jpg\nRight image: photo.jpg\n");
-    TearDown();
-    SetUp();
-    ASSERT_EQ(run(1), 0);
-    EXPECT_EQ(read_file("config.txt"),
-              text_mode("Left image: photo.jpg\nRight image: photo.jpg\n" + DESCRIPTIVE));
 }

@@ -1,13 +1,7 @@
-// BMP decoding of every layout and broken file; the exact texels and mipmaps of pictures.
-#include "render/eye_views.h"
-#include "app/loader.h"
-#include "display/display.h"
+// BMP decoding of every layout and broken file; whole frames of pictures of every pixel format, down
+// their mipmaps and zoomed; the textures of a long show.
 #include "image/formats.h"
-#include "render/texture.h"
-#include "platform/headless.h"
 #include "show.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <vector>
@@ -63,44 +57,6 @@ Bytes box(const Bytes& t, int* w, int* h, int c, bool halve_x, bool halve_y) {
     return out;
 }
 
-// The bound texture's level 0 (w x h texels of c channels) and each further
-// level, the box filter of the one above, down to one texel.
-void expect_levels(const SimpleBitmap& b, Bytes texels, int w, int h, int c) {
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    GLint size[2] = {1, 1};
-    for (int k = 0; size[0] > 0; ++k) {
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, k, GL_TEXTURE_WIDTH, &size[0]);
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, k, GL_TEXTURE_HEIGHT, &size[1]);
-        Bytes got(static_cast<size_t>(size[0]) * size[1] * c);
-        glGetTexImage(GL_TEXTURE_2D, k, c == 4 ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, got.data());
-        ASSERT_EQ(got, texels) << b.width << "x" << b.height << " level " << k;
-        texels = w > 1 || h > 1 ? box(texels, &w, &h, c, true, true) : Bytes();
-    }
-}
-
-// The texture of a bitmap, uploaded whole at once.
-GLuint texture_from_bitmap(const SimpleBitmap& bitmap, int32_t* texture_width, int32_t* texture_height) {
-    const TextureLevels levels = texture_stage(bitmap, texture_size_limit());
-    *texture_width = levels.reported_width;
-    *texture_height = levels.reported_height;
-    const GLuint name = texture_create(levels);
-    size_t done = 0;
-    texture_upload_some(name, levels, &done, SIZE_MAX);
-    return name;
-}
-
-// Uploaded whole, and again in slices of a few rows.
-void expect_texture(const SimpleBitmap& b, int tw, int th, const Bytes& texels, int w, int h, int c) {
-    int32_t got_w = 0, got_h = 0;
-    texture_from_bitmap(b, &got_w, &got_h);
-    EXPECT_EQ(std::make_pair(got_w, got_h), std::make_pair(tw, th)) << b.width << "x" << b.height;
-    expect_levels(b, texels, w, h, c);
-    const TextureLevels staged = texture_stage(b, texture_size_limit());
-    size_t done = 0;
-    for (GLuint name = texture_create(staged); !texture_upload_some(name, staged, &done, 100);) {}
-    expect_levels(b, texels, w, h, c);
-}
-
 }  // namespace
 
 TEST(BmpDecode, EveryLayoutAndBrokenFile) {
@@ -139,114 +95,106 @@ TEST(BmpDecode, EveryLayoutAndBrokenFile) {
     EXPECT_EQ(bitmap_from_bmp(nullptr, 100).bytes_per_pixel, 0);
 }
 
-class Texture : public testing::Test {
-    void SetUp() override { headless::reset(), headless::make_gl_context(16, 16); }
-    void TearDown() override { headless::reset(); }
-};
-
-// Small pictures of each pixel format, and records without pixels (one texel).
-TEST_F(Texture, EveryPixelFormatBecomesRgbOrRgba) {
-    uint8_t rgba[] = {1, 2, 3, 4, 5, 6, 7, 8}, indices[] = {0, 255}, palette[1024] = {1, 2, 3, 0};
-    palette[1020] = 4, palette[1021] = 5, palette[1022] = 6;
-    // Top row white and red, bottom row green and blue; grey, red and green.
-    uint8_t px565[] = {0xFF, 0xFF, 0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00}, px555[] = {0x10, 0x42, 0x00, 0x7C, 0xE0, 0x03};
-    const struct { SimpleBitmap b; int tw, th, channels; Bytes level0; } cases[] = {
-        {{}, 1, 1, 3, {}}, {{0, 5, 1, rgba, nullptr, 0, nullptr}, 1, 1, 3, {0, 0, 0}},
-        {{0, 5, 4, rgba, nullptr, 0, nullptr}, 1, 1, 4, {0, 0, 128, 0}},  // blue 128 in file order
-        {{2, 1, 4, rgba, nullptr, 0, nullptr}, 2, 1, 4, {3, 2, 1, 4, 7, 6, 5, 8}},
-        {{2, 1, 1, indices, palette, 0, nullptr}, 2, 1, 3, {3, 2, 1, 6, 5, 4}},
-        {{2, 2, 2, px565, nullptr, 6, nullptr}, 2, 2, 3, {0, 255, 0, 0, 0, 255, 255, 255, 255, 255, 0, 0}},
-        {{3, 1, 2, px555, nullptr, 5, nullptr}, 4, 1, 3, {132, 132, 132, 255, 0, 0, 0, 255, 0, 0, 0, 0}},
+// Noise pictures of each pixel format, shown in a window of their size, of half and a quarter of
+// it (the next mipmap levels: each the box filter of the one above), and beyond a texture limit
+// of 512, where 1000 pixels become 500 (a file under 1 MiB: no preview first): every pixel of the
+// frame as the picture's.
+TEST_F(Show, NoisePicturesOfEveryFormatShowEveryPixelDownTheMipmaps) {
+    const struct { int bits, w, h, window, limit; } cases[] = {
+        {24, 48, 32, 48, 0}, {24, 96, 64, 48, 0}, {24, 192, 128, 48, 0}, {8, 1000, 1000, 500, 512},
+        {16, 48, 32, 48, 0}, {15, 48, 32, 48, 0}, {8, 48, 32, 48, 0},    {32, 48, 32, 48, 0}};
+    auto expand = [](int v, int bits) {  // a 5- or 6-bit channel widened to 8 bits, its top bits repeated below
+        v &= (1 << bits) - 1;
+        return static_cast<uint8_t>(v << (8 - bits) | v >> (2 * bits - 8));
     };
-    for (const auto& c : cases) expect_texture(c.b, c.tw, c.th, c.level0, c.tw, c.th, c.channels);
-}
-
-// Noise from BMP files: the stored rows (bottom row first) in RGB, each side halved
-// while it exceeds the texture, in the lower-left corner, with exact mipmaps.
-// Beyond a limit of 64, 130 pixels become 65 and 33: 64 texels standing for 256.
-TEST_F(Texture, NoisePicturesKeepEveryBitDownTheMipmaps) {
-    const struct { int w, h, limit, tw, th; } cases[] = {
-        {640, 480, 0, 1024, 512}, {512, 1, 0, 512, 1}, {1, 512, 0, 1, 512},
-        {130, 40, 64, 256, 64}, {40, 130, 64, 64, 256}, {130, 130, 64, 256, 256}};
     for (const auto& c : cases) {
-        display.texture_size_cap = c.limit;
-        const int stride = (3 * c.w + 3) & ~3, texture_w = c.limit ? 64 : c.tw, texture_h = c.limit ? 64 : c.th;
-        Bytes rows(static_cast<size_t>(stride) * c.h), picture, texels;
+        SCOPED_TRACE(std::to_string(c.bits) + " bits, " + std::to_string(c.w) + " pixels wide");
+        restart();
+        const int bytes = c.bits == 15 ? 2 : c.bits / 8, stride = (bytes * c.w + 3) & ~3;
+        Bytes rows(static_cast<size_t>(stride) * c.h), palette(1024), picture;  // picture: RGB, top row first
         for (size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
+        for (size_t i = 0; i < palette.size(); ++i) palette[i] = static_cast<uint8_t>((i * 40503u) >> 5);
         for (int y = 0; y < c.h; ++y)
-            for (int x = 0; x < 3 * c.w; ++x) picture.push_back(rows[y * stride + x - x % 3 + 2 - x % 3]);
-        int w = c.w, h = c.h;
-        while (w > texture_w || h > texture_h) picture = box(picture, &w, &h, 3, w > texture_w, h > texture_h);
-        for (int y = 0; y < texture_h; ++y)
-            for (int x = 0; x < 3 * texture_w; ++x) texels.push_back(x < 3 * w && y < h ? picture[y * 3 * w + x] : 0);
-        const Bytes file = bmp(c.w, c.h, 24, rows);
-        SimpleBitmap b = bitmap_from_bmp(file.data(), file.size());
-        expect_texture(b, c.tw, c.th, texels, texture_w, texture_h, 3);
-        bitmap_free(&b);
+            for (int x = 0; x < c.w; ++x) {
+                const uint8_t* p = &rows[static_cast<size_t>(c.h - 1 - y) * stride + static_cast<size_t>(x) * bytes];
+                const int v = bytes == 2 ? p[0] | p[1] << 8 : 0, green = c.bits == 16 ? 6 : 5;
+                if (c.bits == 8) p = &palette[4 * p[0]];
+                if (bytes == 2)
+                    picture.insert(picture.end(), {expand(v >> (5 + green), 5), expand(v >> 5, green),
+                                                   expand(v & 31, 5)});
+                else
+                    picture.insert(picture.end(), {p[2], p[1], p[0]});
+            }
+        const Bytes file = c.bits == 16   ? bmp(c.w, c.h, 16, rows, put32({}, 0, {0xF800, 0x07E0, 0x001F}), 3)
+                           : c.bits == 8  ? bmp(c.w, c.h, 8, rows, palette)
+                           : c.bits == 32 ? put32(bmp(c.w, c.h, 32, rows, {}, 3, 124), 54, {0xFF0000, 0xFF00, 0xFF, 0})
+                                          : bmp(c.w, c.h, bytes * 8, rows);
+        write_file("l.bmp", file);
+        write_file("r.bmp", file);
+        write_file("config.txt", "Slide time: 100\nSlide pause before zoom: 100\n"
+                                 "Left image: l.bmp\nRight image: r.bmp\n");
+        const int window_h = c.window * c.h / c.w;
+        desktop(c.window, window_h);
+        display.texture_size_cap = c.limit;
+        GLint widest = 0;  // of the textures at the last frame: within the limit
+        at(3, [&widest](headless::State&) {
+            for (GLuint name = 1; name < 100; ++name) {
+                GLint texture_w = 0;
+                if (glIsTexture(name)) glBindTexture(GL_TEXTURE_2D, name);
+                if (glIsTexture(name)) glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &texture_w);
+                widest = std::max(widest, texture_w);
+            }
+        });
+        ASSERT_EQ(run(4), 0);
+        if (c.limit) EXPECT_EQ(widest, c.limit);
+        int w = c.w, h = c.h, wrong = 0;
+        while (w > c.window) picture = box(picture, &w, &h, 3, true, true);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const Rgb got = pixel_at(frames.back(), w, x, y), want = pixel_at(picture, w, x, y);
+                if (!(got == want) && ++wrong <= 3) ADD_FAILURE() << x << "," << y << ": " << got << " for " << want;
+            }
     }
 }
 
-// A camera-size picture in a small window: the levels finer than any the
-// view samples are never uploaded, and the frames are those of the whole
-// mipmap chain, bit for bit, in every layout; dropping one level more shows.
-// Textures of the same size left by another slide are filled instead of new
-// ones, and keep nothing of it.
-TEST_F(Texture, ViewsDrawTheSameWithoutTheLevelsTheyNeverSample) {
-    TempDir dir;
-    headless::make_gl_context(200, 150);
-    gfx_window_proc(nullptr, PLAT_MSG_SIZE, 0, 200, 150);
-    for (uint32_t seed = 0; seed < 4; ++seed) {
-        Bytes rows(3000 * 701);
-        for (size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<uint8_t>(((i + seed) * 2654435761u) >> 13);
-        write_file(std::to_string(seed) + ".bmp", bmp(1000, 700 + seed / 2, 24, rows));
-    }
-    write_file("config.txt", "Left image: 0.bmp\nRight image: 1.bmp\nLeft image: 2.bmp\nRight image: 3.bmp\n");
-    ConfigList list = config_load("config.txt", ':');
-    auto upload = [](const TextureLevels& levels) {
-        size_t done = 0;
-        const GLuint name = texture_create(levels);
-        texture_upload_some(name, levels, &done, SIZE_MAX);
-        return name;
+// Zoomed halfway (by the square root of 1.75), a picture 4.5 times the window's size samples
+// levels 1 and 2 of its mipmaps: the frame is their trilinear blend, whatever levels it leaves out.
+TEST_F(Show, AZoomedPictureSamplesTheLevelsItNeeds) {
+    auto noise = [](int x, int y) {
+        const uint32_t v = (static_cast<uint32_t>(x) * 7919u + static_cast<uint32_t>(y) * 104729u) * 2654435761u;
+        return Rgb{static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8)};
     };
-    auto frames = [&](const Slide& slide, int mode, const GLuint textures[2]) {
-        EyeTextures eyes = slide.eye_textures();
-        eyes.picture[0] = textures[0], eyes.picture[1] = textures[1];
-        std::vector<uint8_t> both;
-        for (float zoom : {1.0f, 1.75f}) {
-            glClear(GL_COLOR_BUFFER_BIT);
-            draw_eye_views(eyes, {StereoMode(mode), zoom, slide.texture_scale_x, slide.texture_scale_y, 0.02f, -0.01f});
-            const std::vector<uint8_t> frame = headless::read_frame_rgb();
-            both.insert(both.end(), frame.begin(), frame.end());
-        }
-        return both;
-    };
-    for (int mode = 0; mode <= 5; ++mode) {
-        SCOPED_TRACE("mode " + std::to_string(mode));
-        std::vector<GLuint> spares;
-        size_t budget = SIZE_MAX, again = SIZE_MAX;
-        std::unique_ptr<Slide> other = prepare_slide(slide_request(&list, 1, StereoMode(mode)));
-        other->upload_some(&budget);
-        spares.assign(other->textures, other->textures + 2);
-        other->textures[0] = other->textures[1] = 0;
-        const std::vector<GLuint> reused = spares;
-        std::unique_ptr<Slide> prepared = prepare_slide(slide_request(&list, 2, StereoMode(mode)));
-        const int dropped = 11 - static_cast<int>(prepared->levels[0].level_offset.size());
-        EXPECT_GE(dropped, mode == 0 || mode >= 4 ? 1 : 2);
-        prepared->upload_some(&again, &spares);
-        EXPECT_EQ(std::vector<GLuint>(prepared->textures, prepared->textures + 2), reused);
-        const Slide& slide = *prepared;
-        GLuint whole[2], coarser[2];
-        for (int eye = 0; eye < 2; ++eye) {
-            const SimpleBitmap& picture = eye ? slide.right_image : slide.left_image;
-            whole[eye] = upload(texture_stage(picture, texture_size_limit()));
-            coarser[eye] = upload(texture_stage(picture, texture_size_limit(), dropped + 1));
-        }
-        const std::vector<uint8_t> shown = frames(slide, mode, slide.textures);
-        EXPECT_TRUE(shown == frames(slide, mode, whole));
-        EXPECT_FALSE(shown == frames(slide, mode, coarser));
-        glDeleteTextures(2, whole), glDeleteTextures(2, coarser);
-    }
-    config_free(&list);
+    write_file("l.bmp", bmp24(216, 144, noise));
+    write_file("r.bmp", bmp24(216, 144, noise));
+    write_file("config.txt", "Slide time: 2\nSlide pause before zoom: 1\nLeft image: l.bmp\nRight image: r.bmp\n");
+    desktop(48, 32);
+    headless::state().frame_ticks = headless::state().frequency / 4;
+    ASSERT_EQ(run(7), 0);  // frame 6 at 1.5 s
+    std::vector<Bytes> levels(1);
+    int w = 216, h = 144;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) levels[0].insert(levels[0].end(), {noise(x, y).r, noise(x, y).g, noise(x, y).b});
+    for (int k = 1; k <= 2; ++k) levels.push_back(box(levels.back(), &w, &h, 3, true, true));
+    const double zoom = std::sqrt(1.75), lod = std::log2(4.5 / zoom);
+    double error = 0;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 48; ++x)
+            for (int i = 0; i < 3; ++i) {
+                double want = 0;
+                for (int k : {1, 2}) {  // bilinear in each level
+                    const int lw = 216 >> k, lh = 144 >> k;
+                    const double s = (0.5 + (x + 0.5 - 24) / (48 * zoom)) * lw - 0.5;
+                    const double t = (0.5 + (y + 0.5 - 16) / (32 * zoom)) * lh - 0.5;
+                    const int s0 = static_cast<int>(std::floor(s)), t0 = static_cast<int>(std::floor(t));
+                    auto at = [&](int a, int b) { return levels[k][(static_cast<size_t>(b) * lw + a) * 3 + i]; };
+                    const double top = at(s0, t0) + (at(s0 + 1, t0) - at(s0, t0)) * (s - s0);
+                    const double bottom = at(s0, t0 + 1) + (at(s0 + 1, t0 + 1) - at(s0, t0 + 1)) * (s - s0);
+                    want += (k == 1 ? 2 - lod : lod - 1) * (top + (bottom - top) * (t - t0));
+                }
+                const Rgb got = pixel_at(frames.at(6), 48, x, y);
+                error += std::abs((i == 0 ? got.r : i == 1 ? got.g : got.b) - want);
+            }
+    EXPECT_LT(error / (48 * 32 * 3), 2.0);
 }
 
 // A long show of pictures of two sizes (slide 3 larger), a slide a frame: each shows whole,

@@ -4,11 +4,11 @@
 
 namespace {
 
-const Rgb RED{255, 0, 0}, BLUE{0, 0, 255}, WHITE{255, 255, 255}, BLACK{0, 0, 0};
+const Rgb RED{255, 0, 0}, BLUE{0, 0, 255}, BLACK{0, 0, 0};
 
-// One letter per colour, within what lossy compression leaves: Red, Blue, White, - black, ? other.
+// One letter per colour, within what lossy compression leaves: Red, Blue, - black, ? other.
 char seen(const Rgb& c) {
-    for (const auto& [colour, letter] : {std::pair{RED, 'R'}, {BLUE, 'B'}, {WHITE, 'W'}, {BLACK, '-'}})
+    for (const auto& [colour, letter] : {std::pair{RED, 'R'}, {BLUE, 'B'}, {BLACK, '-'}})
         if (std::abs(c.r - colour.r) + std::abs(c.g - colour.g) + std::abs(c.b - colour.b) < 40) return letter;
     return '?';
 }
@@ -22,11 +22,6 @@ std::string view(const SimpleBitmap& b) {
     return size + " " + (why == PICTURE_UNREADABLE ? "missing" : why == PICTURE_UNKNOWN ? "unknown"
                          : why == PICTURE_DAMAGED ? "damaged" : why == PICTURE_TOO_LARGE ? "large"
                          : why == PICTURE_UNSUPPORTED ? "unsupported" : why == PICTURE_NO_MEMORY ? "memory" : "?");
-}
-
-// Lossy compression leaves a colour within a few steps of what was written.
-bool near(const Rgb& a, const Rgb& b) {
-    return std::abs(a.r - b.r) < 16 && std::abs(a.g - b.g) < 16 && std::abs(a.b - b.b) < 16;
 }
 
 Pixels across(Rgb left, Rgb right, int w) { return [=](int x, int) { return x < w / 2 ? left : right; }; }
@@ -109,53 +104,5 @@ TEST_F(Show, PhotosGiveTheirViewsAtTheSizeTheScreenNeedsAndHostileOnesNothing) {
         std::unique_ptr<Slide> s = load_slide(&list, 1, StereoMode(c.stereo_mode));
         EXPECT_EQ(view(s->left_image) + " | " + view(s->right_image) + (s->same_image ? " same" : ""), c.expected) << c.l;
         config_free(&list);
-    }
-}
-
-// A Fujifilm parallax, how much further right the subject lies in the left view than in the
-// right one in percent of the width, is an offset: moving the left view left and the right one
-// right by half of it each lays the subject's two views over each other, white in the anaglyph.
-TEST_F(Show, CameraParallaxPutsTheSubjectOnTheScreenPlane) {
-    desktop(64, 64);
-    auto bar = [](int from) { return [from](int x, int) { return x >= from && x < from + 4 ? WHITE : BLACK; }; };
-    // Bars at columns 38-41 and 30-33 of 64: 8 pixels or 12.5 percent apart.
-    write_file("fuji.mpo", mpo(jpeg(64, 64, bar(38)), with_exif(jpeg(64, 64, bar(30)), 1, 125), false));
-    write_file("config.txt", "Stereo mode: 6\nSlide time: 1000\nLeft image: fuji.mpo\nRight image: fuji.mpo\n");
-    ASSERT_EQ(run(2), 0);
-    std::string row;
-    for (int x : {31, 35, 36, 40, 44}) row += seen(pixel_at(frames.at(1), 64, x, 32));
-    EXPECT_EQ(row, "-WW--");
-    // Shown, not edited: nothing is written for the slide.
-    EXPECT_EQ(read_file("config.txt").find("Stereo offset"), std::string::npos);
-}
-
-// A spatial photo's first image is the left eye's, whichever item the file stores first: its
-// frames are those of the same pictures as a pair of files, side by side and in the red-cyan
-// anaglyph. A hostile one shows black, and the show goes on.
-TEST_F(Show, SpatialPhotoShowsItsGroupsFirstImageToTheLeftEye) {
-    const Hevc red = hevc(64, 64, solid(RED)), blue = hevc(64, 64, solid(BLUE));
-    write_file("spatial.heic", spatial_heic(red, blue));
-    write_file("swapped.heic", heif_file({{{blue}}, {{red}}}, heif_group("ster", {2, 1})));
-    write_file("three.heic", heif_file({{{red}}, {{blue}}}, heif_group("ster", {1, 2, 2})));
-    write_file("l.png", png(64, 64, solid(RED)));
-    write_file("r.png", png(64, 64, solid(BLUE)));
-    for (const char* mode : {"2", "6"}) {
-        SetUp();
-        desktop(64, 64);
-        headless::state().frame_ticks = headless::state().frequency;  // a slide every two frames
-        std::string config = std::string("Stereo mode: ") + mode + "\nSlide time: 1\nSlide pause before zoom: 1\n";
-        for (const char* pair : {"spatial.heic", "swapped.heic", "three.heic", "l.png"})
-            config += std::string("Left image: ") + pair + "\nRight image: " + (pair[0] == 'l' ? "r.png" : pair) + "\n";
-        write_file("config.txt", config);
-        ASSERT_EQ(run(8), 0);
-        ASSERT_EQ(frames.size(), 8u);
-        ASSERT_NE(seen(pixel_at(frames[6], 64, 32, 32)), '-') << mode;
-        for (int x = 0; x < 64; ++x)
-            for (int y = 0; y < 64; y += 9) {
-                const Rgb pair = pixel_at(frames[6], 64, x, y);
-                for (int f : {0, 2}) EXPECT_TRUE(near(pixel_at(frames[f], 64, x, y), pair)) << mode << " " << f;
-                const Rgb hostile = pixel_at(frames[4], 64, x, y);  // no picture: black, or its reason in grey
-                EXPECT_TRUE(hostile.r == hostile.g && hostile.g == hostile.b) << mode;
-            }
     }
 }

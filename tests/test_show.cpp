@@ -13,16 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int count_pixels(const std::vector<uint8_t>& rgb, int w, int x0, int y0, int x1, int y1, bool white) {
-    int n = 0;
-    for (int y = y0; y < y1; ++y)
-        for (int x = x0; x < x1; ++x) {
-            const Rgb c = pixel_at(rgb, w, x, y);
-            n += white ? (c.r == 255 && c.g == 255 && c.b == 255) : (c.r < 4 && c.g < 4 && c.b < 4);
-        }
-    return n;
-}
-
 // Pixels of the letters (white, grey at their soft edges) in a rectangle
 // with an untouched pixel of the picture beside them, above or below: where
 // the black outline is missing.
@@ -46,7 +36,8 @@ int count_unoutlined(const std::vector<uint8_t>& rgb, const ScreenModel& m, int 
 
 // Each eye's picture lands in its own part of the window, upright, at its own
 // proportions, zoomed and moved apart by the offset; interleaved eyes keep to
-// their desktop rows, columns or pixels wherever the window sits. The caption
+// their desktop rows, columns or pixels wherever the window sits, wider and
+// taller than the texture limit as well (the font's texture within it too). The caption
 // lies on top, once over a shared picture and inside each eye's own part.
 TEST_F(Show, EveryStereoModeShowsEachEyeWhereItBelongs) {
     const struct { int mode; bool swap; int left, top, w, h; bool side_by_side; } cases[] = {
@@ -63,10 +54,10 @@ TEST_F(Show, EveryStereoModeShowsEachEyeWhereItBelongs) {
         SCOPED_TRACE("mode " + std::to_string(c.mode) + (c.swap ? " swapped" : "") + " at " + std::to_string(c.left) +
                      "," + std::to_string(c.top) + " " + std::to_string(c.w) + "x" + std::to_string(c.h) +
                      (c.side_by_side ? " side-by-side" : ""));
-        TearDown();
-        SetUp();
+        restart();
         desktop(c.w + c.left, c.h + c.top);
         headless::state().frame_ticks = 1250000;  // frame 2 is halfway through the zoom
+        if (c.mode == 3) display.texture_size_cap = 512;  // rows interlaced beyond the texture limit too
         write_picture("left.bmp", 1, 0, 160, 120);
         write_picture("right.bmp", 1, 1, 160, 120);
         write_file("pair.bmp", bmp24(320, 120, [](int x, int y) {
@@ -83,6 +74,8 @@ TEST_F(Show, EveryStereoModeShowsEachEyeWhereItBelongs) {
         ASSERT_EQ(run(3), 0);
         ASSERT_EQ(frames.size(), 3u);
         ASSERT_EQ(display.screen_width, c.w);
+        for (const InterlaceTile& tile : display.interlace_tiles) EXPECT_LE(std::max(tile.width, tile.height), 512u);
+        EXPECT_EQ(font_at(0)->texture_width, c.mode == 3 ? 512u : 2048u);  // the built-in font within the limit
         for (int f : {0, 2}) {
             const double zoom = f == 0 ? 1.0 : std::pow(1.75, 0.5);
             ScreenModel model{c.mode, c.w, c.h, c.top, c.swap, {eye, eye}, zoom, 0.04, 0.02, c.left, 0.9};
@@ -143,6 +136,12 @@ TEST_F(Show, RandomOrderDrawsAmongTheFirstN) {
     ASSERT_EQ(run(20), 0);
     EXPECT_EQ(slides_shown(), (std::vector<int>{3, 3, 4, 4, 3, 3, 2, 2, 1, 2, 2, 3, 3, 0, 0, 2, 2, 1, 1, 4}));
     EXPECT_LE(most_held, 4u);  // the screen, the next draw, and the slides before and after for the arrows
+    // A negative number (this one saturates to INT_MIN) draws slide 1 every time; without a
+    // slide time every frame draws.
+    restart();
+    write_file("config.txt", slides(2) + "Randomise: -9999999999\n");
+    ASSERT_EQ(run(6), 0);
+    EXPECT_EQ(slides_shown(), std::vector<int>(6, 1));
 }
 
 // The offset follows the mouse while Shift is held, measured in the left
@@ -197,8 +196,7 @@ TEST_F(Show, MStepsThroughTheStereoModesAndTheFileKeepsTheLast) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.before);
-        TearDown();
-        SetUp();
+        restart();
         headless::state().frame_ticks = 250000;
         desktop(400, 300);
         const std::string show = slides(1) + "Slide time: 100\nSlide pause before zoom: 50\n";
@@ -241,19 +239,22 @@ TEST_F(Show, SlidesToShowEndsTheProcessWithoutWriting) {
     EXPECT_EQ(slides_in_memory(), 0u);  // the loader ended with the show, its slides freed
 }
 
-// Ctrl+S saves the finished frame, caption included, once per press of S, as a
-// bottom-up BGR file with rows padded to 4 bytes (66 pixels: 198 bytes), and
-// hands it to the converter. A colour or pixel packing left behind by another
-// pass changes neither the slide nor the file. The file is numbered by the
-// clock when S goes down, in steps of 0.3 s wrapping at 100000: the clock
-// starts at 31234.5 s, so frame 2 reads 31235 s, step 104116.
+// The caption's UTF-8 takes Windows-1252 slots, '?' where there is none. Ctrl+S
+// saves the finished frame, caption included, once per press of S, as a bottom-up
+// BGR file with rows padded to 4 bytes (66 pixels: 198 bytes), and hands it to the
+// converter. A colour or pixel packing left behind by another pass changes neither the
+// slide nor the file. The file is numbered by the clock when S goes down, in steps of
+// 0.3 s wrapping at 100000: the clock starts at 31234.5 s, so frame 2 reads 31235 s, step 104116;
+// a picture of that name already there keeps it, and the new one takes the next free name.
 TEST_F(Show, CtrlSSavesTheFrameAsShown) {
     desktop(66, 64);
     headless::State& s = headless::state();
     s.frame_ticks = s.frequency / 4;
     s.counter = 31234 * s.frequency + s.frequency / 2;
     write_file("p.bmp", bmp24(66, 64, [](int, int) { return Rgb{0, 255, 64}; }));
-    write_file("config.txt", "Slide time: 100\nLeft image: p.bmp\nRight image: p.bmp\nCaption: Caf\xC3\xA9\n");
+    write_file("3dimage_04116.png", "older");
+    write_file("config.txt", "Slide time: 100\nLeft image: p.bmp\nRight image: p.bmp\n"
+                             "Caption: Caf\xC3\xA9\xE2\x82\xAC\xE2\x80\x94\xC5\x93\xE6\x97\xA5$y=0\n");
     std::set<uint32_t> slots;
     font_state.quad_hook = [&](const TextQuad& q) { slots.insert(q.slot); };
     at(0, [](headless::State&) {
@@ -264,12 +265,13 @@ TEST_F(Show, CtrlSSavesTheFrameAsShown) {
     hold('S', 2, 5);
     ASSERT_EQ(run(5), 0);
     EXPECT_EQ(pixel_at(frames.at(2), 66, 33, 40), (Rgb{0, 255, 64}));
-    EXPECT_EQ(slots, (std::set<uint32_t>{'C', 'a', 'f', 0xE9}));
+    EXPECT_EQ(slots, (std::set<uint32_t>{'C', 'a', 'f', 0xE9, 0x80, 0x97, 0x9C, '?'}));
     ASSERT_EQ(s.programs.size(), 2u);  // magick, then convert where magick is not found
     EXPECT_EQ(s.programs[0],
-              (std::vector<std::string>{"magick", "-quality", "95", "3dimage_04116.bmp", "3dimage_04116.png"}));
+              (std::vector<std::string>{"magick", "-quality", "95", "3dimage_04116_2.bmp", "3dimage_04116_2.png"}));
+    EXPECT_EQ(read_file("3dimage_04116.png"), "older");
     const Bytes expected = bmp24(66, 64, [&](int x, int y) { return pixel_at(frames[2], 66, x, y); });
-    const std::string saved = read_file("3dimage_04116.bmp");
+    const std::string saved = read_file("3dimage_04116_2.bmp");
     EXPECT_TRUE(saved.size() == expected.size() && saved.substr(54) == std::string(expected.begin() + 54, expected.end()));
 }
 
@@ -283,11 +285,15 @@ TEST_F(Show, EndsAndWhatConfigTxtKeeps) {
         {"window closed", "Stereo mode: 2\n", [](Show& t) { t.at(1, [](headless::State& s) { s.close_window = true; }); },
          1, "Stereo mode: 2\n" + DESCRIPTIVE},
         {"zero-sized window", "Note\nResolution: 800x0\n", nullptr, 0, ""},
+        {"a documented key in another case", "swap STEREO (y/n): Y\n", nullptr, 3,
+         "swap STEREO (y/n): Y\n" + DESCRIPTIVE.substr(0, DESCRIPTIVE.find("Swap"))},
+        {"a slide list of its own keeps the folder's pairs out (last: they stay)", "Left image: a.bmp\n",
+         [](Show&) { write_picture("x_L.bmp", 1, 0, 8, 8), write_picture("x_R.bmp", 1, 1, 8, 8); }, 3,
+         "Left image: a.bmp\n" + DESCRIPTIVE},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TearDown();
-        SetUp();
+        restart();
         if (c.config) write_file("config.txt", c.config);
         if (c.script) c.script(*this);
         EXPECT_EQ(run(3), 0);

@@ -1,54 +1,31 @@
 // Slides from the settings: offsets, the caption's place, and offset edits.
 #include "show.h"
 
-namespace {
-
-class Slides : public Show {
-protected:
-    void SetUp() override {
-        Show::SetUp();
-        screen(1920, 1080);
-    }
-    void TearDown() override {
-        config_free(&list);
-        Show::TearDown();
-    }
-    void load(const std::string& settings, int n) {
-        config_free(&list);
-        write_file("config.txt", settings);
-        list = config_load("config.txt", ':');
-        install_slide(&slide, &list, n, slide.stereo_offset_x, slide.stereo_offset_y);
-    }
-    ConfigList list = dynarray_create(sizeof(ConfigEntry));
-    Slide slide;
-};
-
-}  // namespace
-
-// Offsets: each number that reads replaces its field; the others keep theirs.
-TEST_F(Slides, OffsetFieldsThatCannotBeReadKeepTheirValues) {
-    const std::pair<const char*, std::pair<float, float>> cases[] = {
-        {"0.1", {0.1f, 0.5f}},          {"x,0.2", {0.25f, 0.5f}},       {"0.1,y", {0.1f, 0.5f}},
-        {"-0.03 , 0.2", {-0.03f, 0.5f}}, {"-0.03, 0.2", {-0.03f, 0.2f}}, {"1e99,nan", {0.25f, 0.5f}},
-    };
-    for (auto& [text, expected] : cases) {
-        slide.stereo_offset_x = 0.25f, slide.stereo_offset_y = 0.5f;
-        load(std::string("Stereo offset: ") + text + "\n", 1);
-        EXPECT_FLOAT_EQ(slide.stereo_offset_x, expected.first) << text;
-        EXPECT_FLOAT_EQ(slide.stereo_offset_y, expected.second) << text;
-    }
-}
-
-// "$y=" places the caption's top, at any case, clamped both ways; the text ends there.
-TEST_F(Slides, CaptionMarker) {
-    const struct { const char* caption; int height; const char* text; int top; } cases[] = {
-        {"Sunset$y=0.85", 1080, "Sunset", 918},      {"Upper $Y=0.5 hidden", 1080, "Upper ", 540},
-        {"Bad $y=abc", 1080, "Bad ", 0},             {"plain", 1080, "plain", 0},
-        {"A$y=-1e300", 1080, "A", -1000000000},      {"A$y=-1e999", 1080, "A", -1000000000},
-        {"A$y=1e300", 1080, "A", 1000000000},        {"A$y=1e999", 0, "A", 0},  // infinity times 0
+// Offsets: each number that reads replaces its field, the others keep theirs. "$y=" places the
+// caption's top, at any case, clamped both ways; the text ends there.
+TEST_F(Show, SlideOffsetsAndCaptionMarkers) {
+    const struct {
+        const char* offset;
+        float x, y;
+        const char *caption, *text;
+        int height, top;
+    } cases[] = {
+        {"0.1", 0.1f, 0.5f, "Sunset$y=0.85", "Sunset", 1080, 918},
+        {"x,0.2", 0.25f, 0.5f, "Upper $Y=0.5 hidden", "Upper ", 1080, 540},
+        {"0.1,y", 0.1f, 0.5f, "Bad $y=abc", "Bad ", 1080, 0},
+        {"-0.03 , 0.2", -0.03f, 0.5f, "plain", "plain", 1080, 0},
+        {"-0.03, 0.2", -0.03f, 0.2f, "A$y=-1e300", "A", 1080, -1000000000},
+        {"1e99,nan", 0.25f, 0.5f, "A$y=-1e999", "A", 1080, -1000000000},
+        {"", 0.25f, 0.5f, "A$y=1e300", "A", 1080, 1000000000},
+        {"", 0.25f, 0.5f, "A$y=1e999", "A", 0, 0},  // infinity times 0
     };
     for (const auto& c : cases) {
-        load(std::string("Caption: ") + c.caption + "\n", 1);
+        write_file("config.txt", std::string("Stereo offset: ") + c.offset + "\nCaption: " + c.caption + "\n");
+        ConfigList list = config_load("config.txt", ':');
+        Slide slide;
+        install_slide(&slide, &list, 1, 0.25f, 0.5f);
+        config_free(&list);
+        EXPECT_EQ(std::make_pair(slide.stereo_offset_x, slide.stereo_offset_y), std::make_pair(c.x, c.y)) << c.offset;
         EXPECT_EQ(slide.caption.text, c.text);
         EXPECT_EQ(caption_place(slide.caption, 1920, c.height).top_y, c.top) << c.caption;
     }

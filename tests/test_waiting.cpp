@@ -75,8 +75,7 @@ TEST_F(Show, EscWhileASlideIsAwaitedEndsTheShow) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.slow);
-        TearDown();
-        SetUp();
+        restart();
         quarter_second_frames();
         const std::string show = slides(3) + "Slide time: 100\n";
         write_file("config.txt", show);

@@ -21,15 +21,17 @@ def slides(program, *pairs, extra=()):
 
 
 def test_arrows_step_and_stop_at_the_ends_and_q_saves(program, xvfb):
+    (program.folder / "copies").touch()  # the converter stand-in copies each screenshot's BMP to its PNG
     slides(program, (YELLOW, RED), (YELLOW, GREEN), (YELLOW, BLUE))
     (program.folder / "config.txt").write_bytes(b"A comment line\n" + (program.folder / "config.txt").read_bytes())
     run = program.start(xvfb)
     run.window()
-    seen = [run.shot()(960, 540)]
-    for key in ["Right", "Right", "Right", "Left", "Left", "Left"]:
-        seen.append(run.press(key)(960, 540))
-    assert seen == [RED, GREEN, BLUE, BLUE, GREEN, RED, RED]
+    shots = [run.shot()] + [run.press(key) for key in ["Right", "Right", "Right", "Left", "Left", "Left"]]
+    assert [shot(960, 540) for shot in shots] == [RED, GREEN, BLUE, BLUE, GREEN, RED, RED]
     assert run.quit("q") == 0
+    # The screenshots' BMPs made way for their PNGs (the next screenshot may come before a copy is done).
+    pngs = [png.read_bytes() for png in program.folder.glob("3dimage_*.png")]
+    assert not list(program.folder.glob("3dimage_*.bmp")) and shots[-1].data in pngs
     assert program.saved() == STILL + [line for n in range(3) for line in
                                        (f"Left image: l{n}.bmp", f"Right image: r{n}.bmp", "Caption: ")] + DEFAULTS
 
@@ -53,28 +55,22 @@ def test_folder_of_pairs_mpo_and_spatial_heic_each_eye_where_it_belongs(program,
 
 
 def test_keys_tapped_while_slides_load_count(program, xvfb):
-    # Large pictures keep the program busy at the start and at each change; taps of 60 ms all count.
+    # Large pictures keep the program busy at the start and at each change; taps of 60 ms all count, Esc's too.
     for n, colour in enumerate((RED, GREEN, BLUE, YELLOW)):
         bmp(program.folder / f"big{n}.bmp", [[colour]], 2000, 1500)
     program.config(*STILL, *[f"{eye} image: big{n}.bmp" for n in range(4) for eye in ("Left", "Right")])
     run = program.start(xvfb)
     run.window()
-    for _ in range(3):
-        run.keys("keydown", "Right")
+
+    def tap(key):
+        run.keys("keydown", key)
         time.sleep(0.06)
-        run.keys("keyup", "Right")
+        run.keys("keyup", key)
+    for key in ("Right", "Right", "Right"):
+        tap(key)
     assert wait_for("the fourth slide", lambda: run.shot()(960, 540) == YELLOW)
-    assert run.quit() == 0
-
-
-def test_esc_tapped_at_the_start_ends_the_show(program, xvfb):
-    bmp(program.folder / "big.bmp", [[RED, GREEN]], 2000, 1500)
-    program.config(*STILL, "Left image: big.bmp", "Right image: big.bmp")
-    run = program.start(xvfb)
-    run.window()
-    run.keys("keydown", "Escape")
-    time.sleep(0.06)
-    run.keys("keyup", "Escape")
+    tap("Left")
+    tap("Escape")
     assert run.ended() == 0
     assert program.saved()[-3:] == DEFAULTS
 
@@ -105,18 +101,6 @@ def test_shift_and_mouse_edit_the_offset(program, xvfb):
     assert "Stereo offset: 0.0625,0.0833333" in program.saved()
 
 
-@pytest.mark.parametrize("offset, swap, rows", [("0,0", "N", (GREEN, RED)), ("0,1", "N", (RED, GREEN)),
-                                               ("0,1", "Y", (GREEN, RED))])
-def test_interlace_follows_the_desktop_rows(program, xvfb, offset, swap, rows):
-    slides(program, (RED, GREEN), extra=["Stereo mode: 3", f"Fullscreen offset: {offset}", f"Swap stereo: {swap}"])
-    run = program.start(xvfb)
-    assert run.window() == (0, int(offset[-1]), 1920, 1080)
-    shot = run.shot()
-    assert run.quit() == 0
-    # Even desktop rows show the right eye, odd ones the left (the other way round when swapped).
-    assert [shot(x, y) for y in range(1080) for x in (0, 1919)] == [rows[y % 2] for y in range(1080) for _ in "xx"]
-
-
 def misaligned_pair(folder):
     """A folder's pair of 640x480 grey blocks: the right eye lower by 10 rows, its wall 4 columns further right and
     its near rectangle (320-575, 240-419 in the left eye) 20 further left."""
@@ -129,9 +113,7 @@ def misaligned_pair(folder):
             return near[y // 8][(x + 20 * eye) // 8 % 80]
         return wall[y // 8 % 60][(x - 4 * eye) // 8 % 80]
     for eye, name in enumerate(("rig_L.bmp", "rig_R.bmp")):
-        rows = b"".join(bytes(grey(x, y, eye) for x in range(640) for _ in "bgr") for y in reversed(range(480)))
-        (folder / name).write_bytes(struct.pack("<2sIIIIiiHHIIiiII", b"BM", 54 + len(rows), 0, 54, 40, 640, 480,
-                                                1, 24, 0, len(rows), 2834, 2834, 0, 0) + rows)
+        bmp(folder / name, [[(grey(x, y, eye),) * 3 for x in range(640)] for y in range(480)], 640, 480)
 
 
 def test_a_folder_show_lines_a_pair_up(program, xvfb):
@@ -162,21 +144,25 @@ def frame_packed(rows):
     return lambda x, y: RED if y < view else GREEN if y >= rows - view else BLACK
 
 
-# Where the eyes of a window at desktop (1, 1) go: the left eye is red, the right one green. The interleaved
-# modes put the right eye on even desktop columns, or where desktop x + y is even.
-LAYOUTS = [(9, lambda x, y: RED if y < 540 else GREEN),
-           (10, lambda x, y: GREEN if (x + 1) % 2 == 0 else RED),
-           (11, lambda x, y: GREEN if (x + y + 2) % 2 == 0 else RED),
-           (12, frame_packed(1080))]
+# Where the eyes go: the left eye is red, the right one green. The interleaved modes put the right eye on even
+# desktop rows or columns, or where desktop x + y is even; swapped, on odd ones.
+LAYOUTS = [(3, "0,0", "N", lambda x, y: GREEN if y % 2 == 0 else RED),
+           (3, "0,1", "N", lambda x, y: GREEN if (y + 1) % 2 == 0 else RED),
+           (3, "0,1", "Y", lambda x, y: RED if (y + 1) % 2 == 0 else GREEN),
+           (9, "1,1", "N", lambda x, y: RED if y < 540 else GREEN),
+           (10, "1,1", "N", lambda x, y: GREEN if (x + 1) % 2 == 0 else RED),
+           (11, "1,1", "N", lambda x, y: GREEN if (x + y + 2) % 2 == 0 else RED),
+           (12, "1,1", "N", frame_packed(1080))]
 
 
-@pytest.mark.parametrize("mode, expected", LAYOUTS, ids=[str(mode) for mode, _ in LAYOUTS])
-def test_tv_and_panel_layouts_keep_each_eye_on_its_pixels(program, xvfb, mode, expected):
+@pytest.mark.parametrize("mode, offset, swap, expected", LAYOUTS, ids=[f"{m}-{o}-{s}" for m, o, s, _ in LAYOUTS])
+def test_stereo_layouts_keep_each_eye_on_its_pixels(program, xvfb, mode, offset, swap, expected):
     if program.wine and mode in (11, 12):
         pytest.skip("the exe shows one interleaved and one split mode; the SDL program shows all")
-    slides(program, (RED, GREEN), extra=[f"Stereo mode: {mode}", "Fullscreen offset: 1,1"])
+    slides(program, (RED, GREEN), extra=[f"Stereo mode: {mode}", f"Fullscreen offset: {offset}",
+                                         f"Swap stereo: {swap}"])
     run = program.start(xvfb)
-    assert run.window() == (1, 1, 1920, 1080)
+    assert run.window() == (int(offset[0]), int(offset[-1]), 1920, 1080)
     shot = run.shot()
     assert run.quit() == 0
     probes = [(x, y) for y in (0, 1, 2, 3, 500, 529, 530, 539, 540, 541, 550, 551, 1078, 1079) for x in (0, 1, 2, 1919)]
@@ -194,17 +180,6 @@ def test_frame_packing_fills_a_1920x2205_screen(program, xvfb_frame_packing):
     expected = frame_packed(2205)
     assert expected(0, 1079) == RED and expected(0, 1080) == BLACK and expected(0, 1125) == GREEN
     assert [shot(x, y) for y in range(2205) for x in (0, 1919)] == [expected(0, y) for y in range(2205) for _ in "xx"]
-
-
-def test_converter_makes_a_png_and_the_bmp_goes(program, xvfb):
-    (program.folder / "copies").touch()  # the converter stand-in copies the BMP to the PNG
-    program.config("Resolution: 640x480", "Fullscreen offset: 1,1")
-    run = program.start(xvfb)
-    run.window()
-    shot = run.shot()
-    png = wait_for("PNG", lambda: not list(program.folder.glob("*.bmp")) and list(program.folder.glob("*.png")))
-    assert png[0].read_bytes() == shot.data and (shot.width, shot.height) == (640, 480)
-    assert run.quit() == 0
 
 
 def test_show_ends_by_itself_and_bad_starts(program, xvfb):
