@@ -87,8 +87,8 @@ inline Bytes mpo(const Bytes& left, const Bytes& right, bool big_endian, bool ba
 
 // A JPS descriptor: separation, flags (1 half height, 2 half width, 4 left
 // first), layout (2 side by side, 3 over/under), type (1 stereo).
-inline Bytes with_jps(const Bytes& jpeg, uint8_t flags, uint8_t layout) {
-    return with_segment(jpeg, 0xE3, {'_', 'J', 'P', 'S', 'J', 'P', 'S', '_', 0, 4, 0, flags, layout, 1});
+inline Bytes with_jps(const Bytes& jpeg, uint8_t flags, uint8_t layout, uint8_t type = 1) {
+    return with_segment(jpeg, 0xE3, {'_', 'J', 'P', 'S', 'J', 'P', 'S', '_', 0, 4, 0, flags, layout, type});
 }
 
 // A PNG whose header claims another size, with its checksum made right.

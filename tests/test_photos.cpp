@@ -46,6 +46,10 @@ TEST_F(Show, PhotosGiveTheirViewsAtTheSizeTheScreenNeedsAndHostileOnesNothing) {
         {"plain.jpg", jpeg(64, 16, across(RED, BLUE, 64))}, {"cross.jps", jpeg(64, 16, across(BLUE, RED, 64))},
         {"over.JPS", with_jps(jpeg(32, 32, down(RED, BLUE, 32)), 5, 3)},
         {"squeezed.jps", with_jps(jpeg(64, 16, across(RED, BLUE, 64)), 2, 2)},
+        // One picture for both eyes: the mono type, rows interleaved (1), an anaglyph (4).
+        {"mono.jps", with_jps(jpeg(64, 16, across(RED, BLUE, 64)), 2, 2, 0)},
+        {"woven.jps", with_jps(jpeg(64, 16, across(RED, BLUE, 64)), 0, 1)},
+        {"glasses.jps", with_jps(jpeg(64, 16, across(RED, BLUE, 64)), 0, 4)},
         {"cross.pns", png(64, 16, across(BLUE, RED, 64))}, {"big.jpg", jpeg(1024, 512, solid(RED))},
         // Stored on their sides, top red and bottom blue: 6 turns a quarter clockwise, 8 anticlockwise.
         {"turned6.jpg", with_exif(jpeg(16, 32, down(RED, BLUE, 32)), 6)},
@@ -77,6 +81,8 @@ TEST_F(Show, PhotosGiveTheirViewsAtTheSizeTheScreenNeedsAndHostileOnesNothing) {
         {"cross.jps", "cross.jps", 0, "32x16 R | 32x16 B"}, {"cross.pns", "cross.pns", 0, "32x16 R | 32x16 B"},
         {"over.JPS", "over.JPS", 0, "32x32 R | 32x32 B"},          // half height, left first
         {"squeezed.jps", "squeezed.jps", 0, "64x16 B | 64x16 R"},  // half width, right first
+        {"mono.jps", "mono.jps", 0, "64x16 R | 64x16 R"}, {"woven.jps", "woven.jps", 0, "64x16 R | 64x16 R"},
+        {"glasses.jps", "glasses.jps", 0, "64x16 R | 64x16 R"},
         {"cross.jps", "plain.jpg", 0, "64x16 B | 64x16 R"},  // named for one eye, one picture
         {"big.jpg", "none", 0, "256x128 R | 0x0 missing"},  // a quarter still covers 1.75 x 64
         {"big.jpg", "none", 5, "128x64 R | 0x0 missing"},   // each eye's screen is 64 x 32

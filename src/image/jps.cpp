@@ -9,7 +9,7 @@ namespace {
 constexpr size_t DESCRIPTOR_AT = 10;
 constexpr uint8_t FLAG_HALF_HEIGHT = 1, FLAG_HALF_WIDTH = 2, FLAG_LEFT_FIRST = 4;
 constexpr uint8_t LAYOUT_SIDE_BY_SIDE = 2, LAYOUT_OVER_UNDER = 3;
-constexpr uint8_t TYPE_MONO = 0, TYPE_STEREO = 1;
+constexpr uint8_t TYPE_STEREO = 1;
 
 }  // namespace
 
@@ -21,12 +21,14 @@ JpsLayout jps_layout(const uint8_t* jpeg, size_t length) {
     const uint8_t flags = segment.data[DESCRIPTOR_AT + 1];
     const uint8_t arrangement = segment.data[DESCRIPTOR_AT + 2];
     const uint8_t type = segment.data[DESCRIPTOR_AT + 3];
-    if (type == TYPE_MONO) {
-        layout.stereo = false;
-    } else if (type == TYPE_STEREO && (arrangement == LAYOUT_SIDE_BY_SIDE || arrangement == LAYOUT_OVER_UNDER)) {
+    if (type == TYPE_STEREO && (arrangement == LAYOUT_SIDE_BY_SIDE || arrangement == LAYOUT_OVER_UNDER)) {
         layout.over_under = arrangement == LAYOUT_OVER_UNDER;
         layout.half_size = (flags & (layout.over_under ? FLAG_HALF_HEIGHT : FLAG_HALF_WIDTH)) != 0;
         layout.left_first = (flags & FLAG_LEFT_FIRST) != 0;
+    } else {
+        // Mono, and the layouts no halves can undo (interleaved rows, an anaglyph) or this
+        // program does not know: the whole picture for both eyes.
+        layout.stereo = false;
     }
     return layout;
 }
