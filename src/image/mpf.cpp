@@ -12,6 +12,9 @@ constexpr uint16_t TAG_MP_ENTRY = 0xB002;
 constexpr uint16_t TAG_INDIVIDUAL_NUMBER = 0xB101;
 constexpr uint32_t TYPE_DISPARITY = 0x020002;
 constexpr size_t ENTRY_BYTES = 16;
+// Cameras write two to four views. Each view looked at walks its frame's
+// segments, so a file cannot make the work grow faster than its length.
+constexpr size_t MAX_VIEWS = 16;
 
 struct Frame {
     uint32_t number;   // MP individual number
@@ -45,7 +48,7 @@ bool mpf_stereo_frames(const uint8_t* data, size_t length, ByteSpan* left, ByteS
     const uint64_t mark = static_cast<uint64_t>(mpf.data + 4 - data);
 
     std::vector<Frame> frames;
-    for (uint64_t i = 0; i < count / ENTRY_BYTES; ++i) {
+    for (uint64_t i = 0; i < count / ENTRY_BYTES && frames.size() < MAX_VIEWS; ++i) {
         uint32_t attribute = 0, size = 0, offset = 0;
         const uint64_t entry = at + i * ENTRY_BYTES;
         if (!reader.u32(entry, &attribute) || !reader.u32(entry + 4, &size) || !reader.u32(entry + 8, &offset)) break;
