@@ -146,7 +146,9 @@ TEST_F(Show, NoisePicturesOfEveryFormatShowEveryPixelDownTheMipmaps) {
             }
         });
         ASSERT_EQ(run(4), 0);
-        if (c.limit) EXPECT_EQ(widest, c.limit);
+        if (c.limit) {
+            EXPECT_EQ(widest, c.limit);
+        }
         int w = c.w, h = c.h, wrong = 0;
         while (w > c.window) picture = box(picture, &w, &h, 3, true, true);
         for (int y = 0; y < h; ++y)
