@@ -42,13 +42,10 @@ EyePictures decode_file(const char* path, const PictureTarget& target, bool both
 }
 
 // What the screen says of a picture that was named but does not show whole:
-// its name (control characters made harmless) and the reason.
+// its name and the reason.
 std::string failure_line(const char* path, const SimpleBitmap& picture) {
     if (!path || !picture.failure) return std::string();
-    std::string line = path;
-    for (char& c : line)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
-    return line + ": " + picture.failure;
+    return std::string(path) + ": " + picture.failure;
 }
 
 // Each eye's view as the stereo mode lays it out (before any squeeze).
