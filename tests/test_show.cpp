@@ -186,13 +186,14 @@ TEST_F(Show, MStepsThroughTheStereoModesAndTheFileKeepsTheLast) {
     const struct {
         std::string before;      // the file's stereo mode line
         int start;               // the mode shown first
-        std::vector<int> steps;  // at frames 1 and 12: +1 for M, -1 for Shift+M
+        std::vector<int> steps;  // at frames 1 and 12: +1 for M, -1 for Shift+M, twice as many for two taps
         std::string saved;       // that line and what follows it in the saved file
     } cases[] = {
         {older + "11\n", 11, {1, 1}, newer + "11\n" + resolution + swap + "Stereo mode: 0\n"},
         {"Stereo mode: 12\n", 12, {1, -1}, "Stereo mode: 12\n" + DESCRIPTIVE},
         {"Stereo mode: 42\n", 0, {-1, 1}, "Stereo mode: 0\n" + DESCRIPTIVE},
         {"Stereo mode: 42\n", 0, {}, "Stereo mode: 42\n" + DESCRIPTIVE},
+        {"Stereo mode: 3\n", 3, {2, -2}, "Stereo mode: 3\n" + DESCRIPTIVE},  // both taps before one frame
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.before);
@@ -204,7 +205,11 @@ TEST_F(Show, MStepsThroughTheStereoModesAndTheFileKeepsTheLast) {
         for (size_t i = 0; i < c.steps.size(); ++i) {
             const int frame = i == 0 ? 1 : 12;
             if (c.steps[i] < 0) hold(VK_KEY_SHIFT, frame, frame + 1);
-            press('M', frame);
+            if (std::abs(c.steps[i]) == 2) {
+                tap('M', frame, 2);
+            } else {
+                press('M', frame);
+            }
         }
         ASSERT_EQ(run(23), 0);
         int mode = c.start;
@@ -221,7 +226,7 @@ TEST_F(Show, MStepsThroughTheStereoModesAndTheFileKeepsTheLast) {
                     << "mode " << mode << " view at " << v.x << "," << v.y;
         }
         // Shift also starts offset editing, which gives the slide its entry.
-        const bool shifted = std::count(c.steps.begin(), c.steps.end(), -1) > 0;
+        const bool shifted = std::any_of(c.steps.begin(), c.steps.end(), [](int step) { return step < 0; });
         EXPECT_EQ(read_file("config.txt"), text_mode(show + c.saved + (shifted ? "Stereo offset: 0,0\n" : "")));
     }
 }

@@ -284,10 +284,11 @@ void timed_advance(SlideShow& show) {
 }
 
 void run_frame_steps(SlideShow& show) {
-    if (key_newly_pressed('P')) show.paused ^= 1;
+    // Every press counts, however many fell between two frames.
+    if (key_press_count('P') % 2) show.paused ^= 1;
 
     edit_stereo_offset(&show.settings, show.number, show.slide->left_image, &show.offset_x, &show.offset_y);
-    if (key_newly_pressed('M')) change_stereo_mode(show, key_held(VK_KEY_SHIFT) ? -1 : 1);
+    if (const int m = key_press_count('M')) change_stereo_mode(show, key_held(VK_KEY_SHIFT) ? -m : m);
 
     if (!show.paused) show.clock += get_seconds() - show.last_reading;
     show.last_reading = get_seconds();
