@@ -11,7 +11,8 @@ int main(int argc, char** argv) {
     const Rgb red{255, 0, 0}, blue{0, 0, 255};
     auto halves = [=](int x, int) { return x < 8 ? blue : red; };
     const Bytes left = jpeg(16, 8, solid(red)), right = with_exif(jpeg(16, 8, solid(blue)), 1, -35);
-    const Bytes stereo[] = {mpo(left, right, true), mpo(left, right, false, true), with_exif(left, 6),
+    const Bytes stereo[] = {mpo(left, right, true), mpo(left, right, false, true),
+                            mpo({{left, 2}, {right, 1}, {left, 3, 0x010001}}, false, 1), with_exif(left, 6),
                             with_jps(jpeg(16, 8, halves), 5, 3)};
     const Bytes pictures[] = {jpeg(16, 8, halves), png(16, 8, halves), bmp24(4, 2, solid(red))};
     const Hevc red_hevc = hevc(64, 64, solid(red)), blue_hevc = hevc(64, 64, solid(blue));

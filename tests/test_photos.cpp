@@ -40,9 +40,22 @@ TEST_F(Show, PhotosGiveTheirViewsAtTheSizeTheScreenNeedsAndHostileOnesNothing) {
     // x265 codes pictures of at least 64 x 64.
     const Hevc red = hevc(64, 64, solid(RED)), blue = hevc(64, 64, solid(BLUE)), tile = hevc(128, 128, solid(RED));
     const std::vector<HeifImage> pair = {{{red}}, {{blue}}};
+    // Views told apart by size: red 16, blue 24, red 32, blue 40 pixels square.
+    std::vector<MpView> views;
+    for (uint32_t n = 1; n <= 4; ++n) views.push_back({jpeg(8 + 8 * n, 8 + 8 * n, solid(n % 2 ? RED : BLUE)), n});
+    const Bytes shaded = mpo(jpeg(32, 32, solid(RED)), jpeg(64, 64, [](int x, int y) { return Rgb{0, uint8_t(x * y / 16), 255}; }), true);
     const std::map<std::string, Bytes> files = {
         {"pair.mpo", mpo(jpeg(32, 32, solid(RED)), jpeg(32, 32, solid(BLUE)), true)},
         {"bad.mpo", mpo(jpeg(32, 32, solid(RED)), jpeg(32, 32, solid(BLUE)), false, true)},
+        {"cut.mpo", Bytes(shaded.begin(), shaded.end() - 200)},
+        // Of four views the base viewpoint and its right neighbour; else the two leftmost.
+        {"four.mpo", mpo(views, false, 2)}, {"rightmost.mpo", mpo(views, true, 4)},
+        // Views are ordered by their numbers, not by their place in the file.
+        {"numbered.mpo", mpo({{views[0].jpeg, 2}, {views[1].jpeg, 1}}, true)},
+        // A thumbnail among the views is no view.
+        {"thumbnail.mpo", mpo({views[0], {views[1].jpeg, 2, 0x010001}, views[2]}, false)},
+        // The left frame's orientation turns both.
+        {"turned.mpo", mpo(with_exif(jpeg(16, 32, down(RED, BLUE, 32)), 6), jpeg(16, 32, down(RED, BLUE, 32)), false)},
         {"plain.jpg", jpeg(64, 16, across(RED, BLUE, 64))}, {"cross.jps", jpeg(64, 16, across(BLUE, RED, 64))},
         {"over.JPS", with_jps(jpeg(32, 32, down(RED, BLUE, 32)), 5, 3)},
         {"squeezed.jps", with_jps(jpeg(64, 16, across(RED, BLUE, 64)), 2, 2)},
@@ -76,7 +89,10 @@ TEST_F(Show, PhotosGiveTheirViewsAtTheSizeTheScreenNeedsAndHostileOnesNothing) {
     };
     for (const auto& [name, bytes] : files) write_file(name, bytes);
     const struct { const char *l, *r; int32_t stereo_mode; const char* expected; } cases[] = {
-        {"pair.mpo", "PAIR.MPO", 0, "32x32 R | 32x32 B"},
+        {"pair.mpo", "PAIR.MPO", 0, "32x32 R | 32x32 B"}, {"cut.mpo", "cut.mpo", 0, "32x32 R | 64x64 B"},
+        {"four.mpo", "four.mpo", 0, "24x24 B | 32x32 R"}, {"rightmost.mpo", "rightmost.mpo", 0, "16x16 R | 24x24 B"},
+        {"numbered.mpo", "numbered.mpo", 0, "24x24 B | 16x16 R"}, {"thumbnail.mpo", "thumbnail.mpo", 0, "16x16 R | 32x32 R"},
+        {"turned.mpo", "turned.mpo", 0, "32x16 B | 32x16 B"},
         {"plain.jpg", "PLAIN.JPG", 0, "64x16 R | 64x16 R same"},  // the side-by-side rule stays
         {"cross.jps", "cross.jps", 0, "32x16 R | 32x16 B"}, {"cross.pns", "cross.pns", 0, "32x16 R | 32x16 B"},
         {"over.JPS", "over.JPS", 0, "32x32 R | 32x32 B"},          // half height, left first

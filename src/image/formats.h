@@ -41,8 +41,10 @@ ByteSpan jpeg_app_segment(const uint8_t* data, size_t length, int n, const char*
 SimpleBitmap png_decode(const uint8_t* data, size_t length);
 
 // MPO (mpf.cpp): the left and right frames of a file whose MP index lists at
-// least two disparity images. Frames whose place lies outside the file come
-// back empty; false when the file is not such a stereo pair.
+// least two disparity images: of more, the base viewpoint and its right
+// neighbour (else the two leftmost). A frame whose place lies outside the
+// file comes back empty, one the file's end cuts short as far as it goes;
+// false when the file is not such a stereo pair.
 bool mpf_stereo_frames(const uint8_t* data, size_t length, ByteSpan* left, ByteSpan* right);
 
 // EXIF (exif.cpp) of a JPEG: orientation 1-8 (1 when absent or invalid) and

@@ -10,6 +10,7 @@ namespace {
 
 constexpr uint16_t TAG_MP_ENTRY = 0xB002;
 constexpr uint16_t TAG_INDIVIDUAL_NUMBER = 0xB101;
+constexpr uint16_t TAG_BASE_VIEWPOINT = 0xB204;
 constexpr uint32_t TYPE_DISPARITY = 0x020002;
 constexpr size_t ENTRY_BYTES = 16;
 // Cameras write two to four views. Each view looked at walks its frame's
@@ -21,16 +22,16 @@ struct Frame {
     ByteSpan bytes;
 };
 
-// An image's MP individual number from its own MPF segment: in the attribute
+// An MP attribute of an image from its own MPF segment: in the attribute
 // directory, which follows the index directory in the first image.
-bool individual_number(const uint8_t* jpeg, size_t length, uint32_t* number) {
+bool mp_attribute(const uint8_t* jpeg, size_t length, uint16_t tag, uint32_t* value) {
     const ByteSpan mpf = jpeg_app_segment(jpeg, length, 2, "MPF\0", 4);
     TiffReader reader;
     uint32_t directory = 0, count = 0, at = 0;
     uint16_t type = 0;
     if (!mpf.data || !TiffReader::open(mpf.data + 4, mpf.size - 4, &reader, &directory)) return false;
     for (int i = 0; i < 2 && directory != 0; ++i, directory = reader.next(directory))
-        if (reader.find(directory, TAG_INDIVIDUAL_NUMBER, &type, &count, &at)) return reader.u32(at, number);
+        if (reader.find(directory, tag, &type, &count, &at)) return reader.u32(at, value);
     return false;
 }
 
@@ -56,16 +57,25 @@ bool mpf_stereo_frames(const uint8_t* data, size_t length, ByteSpan* left, ByteS
         const uint64_t start = i == 0 ? 0 : mark + offset;
         const uint64_t end = i == 0 ? length : start + size;
         Frame frame{static_cast<uint32_t>(i + 1), {nullptr, 0}};
-        // A frame that is not where the index says is an eye without a picture.
-        if (end <= length && end >= start + 4 && data[start] == 0xFF && data[start + 1] == 0xD8) {
-            frame.bytes = {data + start, static_cast<size_t>(end - start)};
-            individual_number(frame.bytes.data, frame.bytes.size, &frame.number);
+        // A frame that is not where the index says is an eye without a picture;
+        // one cut short by the end of the file is decoded as far as it goes.
+        if (start + 4 <= length && end >= start + 4 && data[start] == 0xFF && data[start + 1] == 0xD8) {
+            frame.bytes = {data + start, static_cast<size_t>(std::min<uint64_t>(end, length) - start)};
+            mp_attribute(frame.bytes.data, frame.bytes.size, TAG_INDIVIDUAL_NUMBER, &frame.number);
         }
         frames.push_back(frame);
     }
     if (frames.size() < 2) return false;
+    // Views are numbered from the leftmost. Neighbouring views are as far
+    // apart as the eyes were meant to be: the base viewpoint and the one to
+    // its right, else the two leftmost.
     std::stable_sort(frames.begin(), frames.end(), [](const Frame& a, const Frame& b) { return a.number < b.number; });
-    *left = frames.front().bytes;
-    *right = frames.back().bytes;
+    uint32_t base = 0;
+    size_t first = 0;
+    if (mp_attribute(data, length, TAG_BASE_VIEWPOINT, &base))
+        for (size_t i = 0; i + 1 < frames.size(); ++i)
+            if (frames[i].number == base) first = i;
+    *left = frames[first].bytes;
+    *right = frames[first + 1].bytes;
     return true;
 }
