@@ -29,6 +29,11 @@ const Listing LISTINGS[] = {
      {"carl.jpg", "carr.jpg", "photo.jpg", "alone_L.jpg", "config.txt", "3dimage_00001.bmp", ".hidden.mpo",
       "notes_L.txt", "notes_R.txt", "a_R.jpg", "b_L.gif", "b_R.gif"},
      {}},
+    {"side by side by name, and no name that would break its line in config.txt",
+     {"a.Left-Right.jpg", "b_SBS.png", "c-sbs.jpeg", "d_lr.jpg", "e-LR.png", "f_rl.jpg", "g-rl.PNG", "sbs.jpg",
+      "h.left-right.bmp", "i_sbs.heic", "jlr.jpg", "k_sbs.jpg.txt", "two\nlines.mpo"},
+     {{"a.Left-Right.jpg", "a.Left-Right.jpg"}, {"b_SBS.png", "b_SBS.png"}, {"c-sbs.jpeg", "c-sbs.jpeg"},
+      {"d_lr.jpg", "d_lr.jpg"}, {"e-LR.png", "e-LR.png"}, {"f_rl.jpg", "f_rl.jpg"}, {"g-rl.PNG", "g-rl.PNG"}}},
     {"the partner of the same type first, each file once",
      {"m_L.jpg", "m_R.png", "m_R.jpg", "m_L.bmp", "n_L.png", "n_R.bmp"},
      {{"m_L.bmp", "m_R.png"}, {"m_L.jpg", "m_R.jpg"}, {"n_L.png", "n_R.bmp"}}},
@@ -43,7 +48,7 @@ bool named_pair(const std::string& name) { return name.find("pair") != std::stri
 
 // Red for a left eye, blue for a right one; green tells the slide.
 Rgb eye_colour(int slide, int eye) {
-    return {static_cast<uint8_t>(eye ? 0 : 255), static_cast<uint8_t>(35 * slide), static_cast<uint8_t>(eye ? 255 : 0)};
+    return {static_cast<uint8_t>(eye ? 0 : 255), static_cast<uint8_t>(25 * slide), static_cast<uint8_t>(eye ? 255 : 0)};
 }
 
 // Lossy compression leaves a colour within a few steps of what was written.
@@ -65,10 +70,13 @@ TEST(FolderListing, NamesGiveSlidePairs) {
 }
 
 // Every kind of stereo file in one folder, side by side: each slide shows its
-// left eye in the left half, for eight seconds, in natural name order.
+// left eye in the left half, for eight seconds, in natural name order; names
+// beginning with a blank survive the save and open the same files next time.
 TEST_F(FolderShow, FolderWithoutSlideListShowsItsStereoPicturesAndSavesThem) {
     desktop(64, 64);
     headless::state().frame_ticks = headless::state().frequency;  // one second a frame
+    write_file(" img0_L.jpg", jpeg(32, 32, solid(eye_colour(0, 0))));
+    write_file(" img0_R.jpg", jpeg(32, 32, solid(eye_colour(0, 1))));
     write_file("img1.mpo", mpo(jpeg(32, 32, solid(eye_colour(1, 0))), jpeg(32, 32, solid(eye_colour(1, 1))), true));
     write_file("img2.jps", jpeg(64, 32, [](int x, int) { return eye_colour(2, x < 32); }));
     write_file("img3_L.jpg", jpeg(32, 32, solid(eye_colour(3, 0))));
@@ -80,12 +88,15 @@ TEST_F(FolderShow, FolderWithoutSlideListShowsItsStereoPicturesAndSavesThem) {
     write_file("img11.heic", spatial_heic(hevc(64, 64, solid(eye_colour(6, 0))), hevc(64, 64, solid(eye_colour(6, 1)))));
     write_file("img12_L.heic", heif_file({{{hevc(64, 64, solid(eye_colour(7, 0)))}}}));
     write_file("img12_R.heic", heif_file({{{hevc(64, 64, solid(eye_colour(7, 1)))}}}));
+    // Side by side by name: the left eye's view on the left, or cross-eyed.
+    write_file("img13.left-right.jpg", jpeg(64, 32, [](int x, int) { return eye_colour(8, x >= 32); }));
+    write_file("img14_RL.png", png(64, 32, [](int x, int) { return eye_colour(9, x < 32); }));
     write_file("photo.jpg", jpeg(32, 32, solid({255, 255, 255})));
     write_file("config.txt", "Stereo mode: 2\n");
-    ASSERT_EQ(run(58), 0);
-    ASSERT_EQ(frames.size(), 58u);
-    for (int f = 0; f < 58; ++f) {
-        const int slide = f / 8 % 7 + 1;
+    ASSERT_EQ(run(82), 0);
+    ASSERT_EQ(frames.size(), 82u);
+    for (int f = 0; f < 82; ++f) {
+        const int slide = f / 8 % 10;
         for (int eye : {0, 1})
             EXPECT_TRUE(near(pixel_at(frames[f], 64, 16 + 32 * eye, 32), eye_colour(slide, eye)))
                 << "frame " << f << " eye " << eye << ": " << pixel_at(frames[f], 64, 16 + 32 * eye, 32);
@@ -93,10 +104,16 @@ TEST_F(FolderShow, FolderWithoutSlideListShowsItsStereoPicturesAndSavesThem) {
     EXPECT_EQ(read_file("config.txt"),
               text_mode("Stereo mode: 2\n" + DESCRIPTIVE +
                         "Slide time (seconds, pause included): 8\nSlide pause before zoom (seconds): 2\n"
-                        "Align pairs automatically (Y/N): Y\nLeft image: img1.mpo\nRight image: img1.mpo\nLeft image: img2.jps\nRight image: img2.jps\n"
+                        "Align pairs automatically (Y/N): Y\nLeft image: \" img0_L.jpg\"\n"
+                        "Right image: \" img0_R.jpg\"\nLeft image: img1.mpo\nRight image: img1.mpo\nLeft image: img2.jps\nRight image: img2.jps\n"
                         "Left image: img3_L.jpg\nRight image: img3_R.jpg\nLeft image: IMG9_l.bmp\n"
                         "Right image: img9_R.bmp\nLeft image: img10-left.png\nRight image: img10-right.png\n"
                         "Left image: img11.heic\nRight image: img11.heic\nLeft image: img12_L.heic\n"
-                        "Right image: img12_R.heic\n"));
+                        "Right image: img12_R.heic\nLeft image: img13.left-right.jpg\n"
+                        "Right image: img13.left-right.jpg\nLeft image: img14_RL.png\nRight image: img14_RL.png\n"));
+    restart();
+    desktop(64, 64);
+    ASSERT_EQ(run(1), 0);
+    for (int eye : {0, 1}) EXPECT_TRUE(near(pixel_at(frames[0], 64, 16 + 32 * eye, 32), eye_colour(0, eye))) << eye;
 
 }

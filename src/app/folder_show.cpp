@@ -3,6 +3,7 @@
 
 #include "base/text.h"
 #include "image/formats.h"
+#include "image/picture.h"
 #include "platform/platform.h"
 
 #include <algorithm>
@@ -60,8 +61,8 @@ NameParts split(const std::string& name) {
     return {name.substr(0, dot), lower(name.substr(dot + 1))};
 }
 
-bool is_stereo_file(const std::string& extension) {
-    return extension == "mpo" || extension == "jps" || extension == "pns";
+bool is_stereo_file(const std::string& name, const std::string& extension) {
+    return extension == "mpo" || side_by_side_name(name.c_str()) != SideBySideName::none;
 }
 
 bool is_picture(const std::string& extension) {
@@ -124,7 +125,8 @@ std::vector<StereoPair> folder_stereo_pairs(const std::vector<std::string>& name
                                             const std::function<bool(const std::string&)>& holds_stereo_pair) {
     std::vector<std::string> sorted;
     for (const std::string& name : names)
-        if (!name.empty() && name[0] != '.') sorted.push_back(name);
+        // A line break would end the name's line in config.txt.
+        if (!name.empty() && name[0] != '.' && name.find_first_of("\r\n") == std::string::npos) sorted.push_back(name);
     std::sort(sorted.begin(), sorted.end(), natural_less);
 
     std::vector<NameParts> parts;
@@ -133,7 +135,7 @@ std::vector<StereoPair> folder_stereo_pairs(const std::vector<std::string>& name
     for (size_t i = 0; i < sorted.size(); ++i) {
         parts.push_back(split(sorted[i]));
         const std::string& extension = parts[i].extension;
-        stereo.push_back(is_stereo_file(extension) || (is_heif(extension) && holds_stereo_pair(sorted[i])));
+        stereo.push_back(is_stereo_file(sorted[i], extension) || (is_heif(extension) && holds_stereo_pair(sorted[i])));
         picture.push_back(!stereo[i] && (is_picture(extension) || is_heif(extension)));
         if (picture[i]) pictures_by_stem.emplace(lower(parts[i].stem), i);
     }

@@ -12,7 +12,8 @@ struct StereoPair {
 };
 
 // The stereo pictures among the file names, in natural name order (img2
-// before img10): MPO, JPS and PNS files, HEIC files that holds_stereo_pair
+// before img10): MPO, JPS and PNS files, JPEG and PNG files whose names say
+// they are side by side, HEIC files that holds_stereo_pair
 // (called once for each), and left/right pairs of JPEG, PNG, BMP or other
 // HEIC files recognised by name. Everything else is left out.
 std::vector<StereoPair> folder_stereo_pairs(const std::vector<std::string>& names,

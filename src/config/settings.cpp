@@ -28,6 +28,22 @@ char* read_line(FILE* file) {
     return copy_text(line.data(), line.size());
 }
 
+namespace {
+
+// Values are trimmed when read, so one that begins or ends with white space
+// (a file name can) is written in double quotes, which reading removes. So
+// is a value that would itself read as quoted, so that every value without a
+// line break reads back as it was written.
+bool needs_quotes(const char* begin, const char* end) {
+    for (; begin != end; ++begin, --end) {
+        if (is_space(static_cast<unsigned char>(*begin)) || is_space(static_cast<unsigned char>(end[-1]))) return true;
+        if (end - begin < 2 || *begin != '"' || end[-1] != '"') return false;
+    }
+    return false;
+}
+
+}  // namespace
+
 ConfigList config_load(const char* path, char separator) {
     ConfigList list = dynarray_create(sizeof(ConfigEntry));
     FILE* file = plat_open_file(path, "rb");
@@ -43,6 +59,9 @@ ConfigList config_load(const char* path, char separator) {
             while (*value_begin && is_space(static_cast<unsigned char>(*value_begin))) ++value_begin;
             const char* value_end = value_begin + std::strlen(value_begin);
             while (value_end > value_begin && is_space(static_cast<unsigned char>(value_end[-1]))) --value_end;
+            if (value_end - value_begin >= 2 && *value_begin == '"' && value_end[-1] == '"' &&
+                needs_quotes(value_begin + 1, value_end - 1))
+                ++value_begin, --value_end;
             ConfigEntry entry{copy_text(key_begin, key_end - key_begin), copy_text(value_begin, value_end - value_begin)};
             dynarray_append(&list, &entry);
         }
@@ -182,7 +201,12 @@ bool config_save(const ConfigList* list, const char* path, char separator) {
     for (uint32_t i = 0; i < list->count; ++i) {
         const ConfigEntry* entry = config_entry(list, i);
         ((text += entry->key) += separator) += ' ';
-        (text += entry->value) += line_end;
+        const char* value = entry->value;
+        if (needs_quotes(value, value + std::strlen(value)))
+            ((text += '"') += value) += '"';
+        else
+            text += value;
+        text += line_end;
     }
 
     std::error_code error;

@@ -24,15 +24,6 @@ Format format_of(const uint8_t* data, size_t length) {
     return Format::none;
 }
 
-bool stereo_name(const char* name) {
-    if (!name) return false;
-    std::string tail = name;
-    if (tail.size() < 4) return false;
-    tail = tail.substr(tail.size() - 4);
-    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return tail == ".jps" || tail == ".pns";
-}
-
 // The least DCT scale at which a view of shown_w x shown_h pixels (at full
 // size) still gives every screen pixel of the eye's view its own pixel at
 // the final zoom.
@@ -159,7 +150,7 @@ EyePictures pictures_from_file(const uint8_t* data, size_t length, const char* n
         return eyes;
     }
 
-    if (stereo_name(name) && (format == Format::jpeg || format == Format::png)) {
+    if (side_by_side_name(name) == SideBySideName::cross_eyed && (format == Format::jpeg || format == Format::png)) {
         JpsLayout layout{true, false, false, false};
         int orientation = 1;
         SimpleBitmap whole{};
@@ -185,4 +176,24 @@ EyePictures pictures_from_file(const uint8_t* data, size_t length, const char* n
     eyes.left = decode_single(data, length, format, target);
     eyes.right = copy_of(eyes.left);
     return eyes;
+}
+
+SideBySideName side_by_side_name(const char* name) {
+    std::string low = name ? name : "";
+    for (char& c : low) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const size_t dot = low.rfind('.');
+    if (dot == std::string::npos) return SideBySideName::none;
+    const std::string stem = low.substr(0, dot), extension = low.substr(dot + 1);
+    if (extension == "jps" || extension == "pns") return SideBySideName::cross_eyed;
+    if (extension != "jpg" && extension != "jpeg" && extension != "png") return SideBySideName::none;
+    auto ends_with = [&](const char* tail) {
+        const size_t n = std::strlen(tail);
+        return stem.size() > n && stem.compare(stem.size() - n, n, tail) == 0;
+    };
+    auto marked = [&](const char* marker) {
+        return ends_with((std::string("_") + marker).c_str()) || ends_with((std::string("-") + marker).c_str());
+    };
+    if (marked("rl")) return SideBySideName::cross_eyed;
+    if (ends_with(".left-right") || marked("sbs") || marked("lr")) return SideBySideName::parallel;
+    return SideBySideName::none;
 }

@@ -33,7 +33,15 @@ struct EyePictures {
 // The pictures of one file. both_eyes: the file is named for both eyes, so
 // a stereo file gives its two views and any other picture is given to both;
 // otherwise only left is filled (an MPO gives its first frame, a HEIC its
-// primary image). The name only
-// tells JPS and PNS files (".jps", ".pns") from JPEG and PNG ones.
+// primary image). The name only tells side-by-side JPEG and PNG pictures
+// from others (see side_by_side_name).
 EyePictures pictures_from_file(const uint8_t* data, size_t length, const char* name, const PictureTarget& target,
                                bool both_eyes);
+
+// What a JPEG or PNG file's name says of its two halves: JPS and PNS files
+// (".jps", ".pns") and names ending in "_rl" or "-rl" before the extension
+// are cross-eyed, the right eye's view on the left; names ending in
+// ".left-right", "_sbs", "-sbs", "_lr" or "-lr" hold the left eye's view on
+// the left. Letter case is ignored.
+enum class SideBySideName { none, parallel, cross_eyed };
+SideBySideName side_by_side_name(const char* name);
