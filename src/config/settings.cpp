@@ -44,27 +44,30 @@ bool needs_quotes(const char* begin, const char* end) {
 
 }  // namespace
 
+void config_add_line(ConfigList* list, const char* line, char separator) {
+    const char* sep = std::strchr(line, separator);
+    if (!sep) return;
+    const char* key_begin = line;
+    while (key_begin < sep && is_space(static_cast<unsigned char>(*key_begin))) ++key_begin;
+    const char* key_end = sep;
+    while (key_end > key_begin && is_space(static_cast<unsigned char>(key_end[-1]))) --key_end;
+    const char* value_begin = sep + 1;
+    while (*value_begin && is_space(static_cast<unsigned char>(*value_begin))) ++value_begin;
+    const char* value_end = value_begin + std::strlen(value_begin);
+    while (value_end > value_begin && is_space(static_cast<unsigned char>(value_end[-1]))) --value_end;
+    if (value_end - value_begin >= 2 && *value_begin == '"' && value_end[-1] == '"' &&
+        needs_quotes(value_begin + 1, value_end - 1))
+        ++value_begin, --value_end;
+    ConfigEntry entry{copy_text(key_begin, key_end - key_begin), copy_text(value_begin, value_end - value_begin)};
+    dynarray_append(list, &entry);
+}
+
 ConfigList config_load(const char* path, char separator) {
     ConfigList list = dynarray_create(sizeof(ConfigEntry));
     FILE* file = plat_open_file(path, "rb");
     if (!file) return list;
     while (char* line = read_line(file)) {
-        const char* sep = std::strchr(line, separator);
-        if (sep) {
-            const char* key_begin = line;
-            while (key_begin < sep && is_space(static_cast<unsigned char>(*key_begin))) ++key_begin;
-            const char* key_end = sep;
-            while (key_end > key_begin && is_space(static_cast<unsigned char>(key_end[-1]))) --key_end;
-            const char* value_begin = sep + 1;
-            while (*value_begin && is_space(static_cast<unsigned char>(*value_begin))) ++value_begin;
-            const char* value_end = value_begin + std::strlen(value_begin);
-            while (value_end > value_begin && is_space(static_cast<unsigned char>(value_end[-1]))) --value_end;
-            if (value_end - value_begin >= 2 && *value_begin == '"' && value_end[-1] == '"' &&
-                needs_quotes(value_begin + 1, value_end - 1))
-                ++value_begin, --value_end;
-            ConfigEntry entry{copy_text(key_begin, key_end - key_begin), copy_text(value_begin, value_end - value_begin)};
-            dynarray_append(&list, &entry);
-        }
+        config_add_line(&list, line, separator);
         std::free(line);
     }
     std::fclose(file);
@@ -186,17 +189,7 @@ bool write_new(const std::string& path, const std::string& text) {
 
 }  // namespace
 
-// The text goes to a temporary file beside the target, which then replaces
-// it, so an interrupted or failed write never leaves a half-written file. A
-// symbolic link stays a link: the file it leads to is the one replaced.
-bool config_save(const ConfigList* list, const char* path, char separator) {
-    namespace fs = std::filesystem;
-    FILE* existing = plat_open_file(path, "r+");
-    if (!existing && errno != ENOENT) return false;  // present but not writable: keep the user's file
-    const bool exists = existing != nullptr;
-    if (existing) std::fclose(existing);
-
-    const char* line_end = line_end_for(path);
+std::string config_text(const ConfigList* list, char separator, const char* line_end) {
     std::string text;
     for (uint32_t i = 0; i < list->count; ++i) {
         const ConfigEntry* entry = config_entry(list, i);
@@ -208,6 +201,20 @@ bool config_save(const ConfigList* list, const char* path, char separator) {
             text += value;
         text += line_end;
     }
+    return text;
+}
+
+// The text goes to a temporary file beside the target, which then replaces
+// it, so an interrupted or failed write never leaves a half-written file. A
+// symbolic link stays a link: the file it leads to is the one replaced.
+bool config_save(const ConfigList* list, const char* path, char separator) {
+    namespace fs = std::filesystem;
+    FILE* existing = plat_open_file(path, "r+");
+    if (!existing && errno != ENOENT) return false;  // present but not writable: keep the user's file
+    const bool exists = existing != nullptr;
+    if (existing) std::fclose(existing);
+
+    const std::string text = config_text(list, separator, line_end_for(path));
 
     std::error_code error;
     std::string target = path;

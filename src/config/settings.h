@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 struct ConfigEntry {
     char* key;
@@ -19,6 +20,8 @@ inline ConfigEntry* config_entry(const ConfigList* list, uint32_t index) {
 }
 
 char* read_line(FILE* file);
+// One line of the file (without its end) as an entry, when it holds the separator.
+void config_add_line(ConfigList* list, const char* line, char separator);
 ConfigList config_load(const char* path, char separator);
 const char* find_setting(const ConfigList* list, const char* key);
 ConfigEntry* find_nth_entry(const ConfigList* list, const char* key, int n);
@@ -29,5 +32,8 @@ void config_set_value(ConfigEntry* entry, const char* value);
 int config_get_int(const ConfigList* list, const char* key);
 double config_get_real(const ConfigList* list, const char* key);
 bool config_get_yesno(const ConfigList* list, const char* key);
+// The entries as the file's text: "key: value" lines, a value that reading
+// would trim or unquote in double quotes.
+std::string config_text(const ConfigList* list, char separator, const char* line_end);
 bool config_save(const ConfigList* list, const char* path, char separator);
 void config_free(ConfigList* list);
