@@ -6,8 +6,12 @@
 #include <spng.h>
 #include <turbojpeg.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
+
+#include <jpeglib.h>
 
 using Pixels = std::function<Rgb(int, int)>;
 
@@ -21,6 +25,39 @@ inline Bytes jpeg(int w, int h, const Pixels& pixel, int quality = 100) {
     tjCompress2(handle, &bmp[54], w, (w * 3 + 3) & ~3, h, TJPF_BGR, &out, &size, TJSAMP_444, quality, TJFLAG_BOTTOMUP);
     const Bytes file(out, out + size);
     tjFree(out), tjDestroy(handle);
+    return file;
+}
+
+// A print workflow's JPEG: YCCK with an Adobe segment, whose inks are stored
+// inverted, or plain CMYK without one.
+inline Bytes cmyk_jpeg(int w, int h, const Pixels& pixel, bool adobe) {
+    jpeg_compress_struct c{};
+    jpeg_error_mgr error{};
+    c.err = jpeg_std_error(&error);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &out, &size);
+    c.image_width = w, c.image_height = h, c.input_components = 4, c.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&c);
+    jpeg_set_colorspace(&c, adobe ? JCS_YCCK : JCS_CMYK);
+    c.write_Adobe_marker = adobe;
+    for (int n = 0; n < 4; ++n) c.comp_info[n].h_samp_factor = c.comp_info[n].v_samp_factor = 1;
+    jpeg_set_quality(&c, 100, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    Bytes row(w * 4);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const Rgb p = pixel(x, y);
+            const int k = 255 - std::max({p.r, p.g, p.b}), inks[] = {255 - p.r - k, 255 - p.g - k, 255 - p.b - k, k};
+            for (int n = 0; n < 4; ++n) row[4 * x + n] = static_cast<uint8_t>(adobe ? 255 - inks[n] : inks[n]);
+        }
+        JSAMPROW rows[] = {row.data()};
+        jpeg_write_scanlines(&c, rows, 1);
+    }
+    jpeg_finish_compress(&c);
+    const Bytes file(out, out + size);
+    std::free(out), jpeg_destroy_compress(&c);
     return file;
 }
 

@@ -28,7 +28,8 @@ void bmp_write_header(int32_t width, int32_t height, uint8_t header[BMP_HEADER_S
 
 // JPEG (jpeg.cpp). Sizes from the frame header; false when there is none.
 bool jpeg_size(const uint8_t* data, size_t length, int32_t* width, int32_t* height);
-// Decodes to 3-byte blue-green-red pixels, reduced by the DCT scaling to the
+// Decodes to 3-byte blue-green-red pixels (CMYK and YCCK files' inks turned
+// into the light they leave), reduced by the DCT scaling to the
 // smallest of 1/8, 1/4, 1/2 and 1 that is at least min_scale, and further
 // while a side exceeds max_side. A corrupt file gives what libjpeg-turbo
 // could decode, or the empty record when it could not decode at all.
