@@ -61,23 +61,6 @@ inline Bytes cmyk_jpeg(int w, int h, const Pixels& pixel, bool adobe) {
     return file;
 }
 
-inline Bytes png(int w, int h, const Pixels& pixel) {
-    Bytes rgb;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) rgb.insert(rgb.end(), {pixel(x, y).r, pixel(x, y).g, pixel(x, y).b});
-    spng_ctx* ctx = spng_ctx_new(SPNG_CTX_ENCODER);
-    spng_set_option(ctx, SPNG_ENCODE_TO_BUFFER, 1);
-    spng_ihdr ihdr{static_cast<uint32_t>(w), static_cast<uint32_t>(h), 8, SPNG_COLOR_TYPE_TRUECOLOR, 0, 0, 0};
-    spng_set_ihdr(ctx, &ihdr);
-    spng_encode_image(ctx, rgb.data(), rgb.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE);
-    size_t size = 0;
-    int error = 0;
-    auto* out = static_cast<uint8_t*>(spng_get_png_buffer(ctx, &size, &error));
-    const Bytes file(out, out + size);
-    std::free(out), spng_ctx_free(ctx);
-    return file;
-}
-
 // Numbers in the byte order of a TIFF structure.
 struct Tiff {
     bool big;
@@ -90,6 +73,28 @@ struct Tiff {
     Tiff& entry(int tag, int type, int count, uint32_t v) { return n(tag, 2).n(type, 2).n(count, 4).n(v, 4); }
     Tiff& header(const std::string& name) { return text(name).text(big ? "MM" : "II").n(42, 2).n(8, 4); }
 };
+
+// With an orientation, an eXIf chunk that holds it.
+inline Bytes png(int w, int h, const Pixels& pixel, int orientation = 0) {
+    Bytes rgb;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) rgb.insert(rgb.end(), {pixel(x, y).r, pixel(x, y).g, pixel(x, y).b});
+    spng_ctx* ctx = spng_ctx_new(SPNG_CTX_ENCODER);
+    spng_set_option(ctx, SPNG_ENCODE_TO_BUFFER, 1);
+    spng_ihdr ihdr{static_cast<uint32_t>(w), static_cast<uint32_t>(h), 8, SPNG_COLOR_TYPE_TRUECOLOR, 0, 0, 0};
+    spng_set_ihdr(ctx, &ihdr);
+    Tiff exif{true, {}};
+    exif.header("").n(1, 2).entry(0x0112, 3, 1, orientation << 16).n(0, 4);
+    spng_exif chunk{exif.b.size(), reinterpret_cast<char*>(exif.b.data())};
+    if (orientation) spng_set_exif(ctx, &chunk);
+    spng_encode_image(ctx, rgb.data(), rgb.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE);
+    size_t size = 0;
+    int error = 0;
+    auto* out = static_cast<uint8_t*>(spng_get_png_buffer(ctx, &size, &error));
+    const Bytes file(out, out + size);
+    std::free(out), spng_ctx_free(ctx);
+    return file;
+}
 
 // The segment goes right after the start-of-image marker.
 inline Bytes with_segment(Bytes jpeg, uint8_t marker, const Bytes& payload) {

@@ -38,8 +38,9 @@ SimpleBitmap jpeg_decode(const uint8_t* data, size_t length, double min_scale, i
 // image data that begins with the signature; empty when there is none.
 ByteSpan jpeg_app_segment(const uint8_t* data, size_t length, int n, const char* signature, size_t signature_size);
 
-// PNG (png.cpp): 3-byte blue-green-red pixels, or 4-byte with alpha.
-SimpleBitmap png_decode(const uint8_t* data, size_t length);
+// PNG (png.cpp): 3-byte blue-green-red pixels, or 4-byte with alpha, and
+// the orientation of its eXIf chunk (1 without one).
+SimpleBitmap png_decode(const uint8_t* data, size_t length, int* orientation);
 
 // MPO (mpf.cpp): the left and right frames of a file whose MP index lists at
 // least two disparity images. Frames whose place lies outside the file come
@@ -54,6 +55,9 @@ struct ExifFacts {
     double parallax_percent;
 };
 ExifFacts exif_facts(const uint8_t* jpeg, size_t length);
+// The same from the TIFF structure itself ("II*\0" or "MM\0*" first), as a
+// PNG's eXIf chunk holds it.
+ExifFacts exif_tiff_facts(const uint8_t* tiff, size_t size);
 // The picture as it should be seen: the bitmap turned and mirrored by the
 // EXIF orientation. Takes the bitmap; gives it back unchanged for 1.
 SimpleBitmap bitmap_oriented(SimpleBitmap bitmap, int orientation);
