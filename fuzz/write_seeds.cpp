@@ -14,7 +14,8 @@ int main(int argc, char** argv) {
     const Bytes stereo[] = {mpo(left, right, true), mpo(left, right, false, true),
                             mpo({{left, 2}, {right, 1}, {left, 3, 0x010001}}, false, 1), with_exif(left, 6),
                             with_jps(jpeg(16, 8, halves), 5, 3)};
-    const Bytes pictures[] = {jpeg(16, 8, halves), png(16, 8, halves), bmp24(4, 2, solid(red))};
+    const Bytes pictures[] = {jpeg(16, 8, halves), png(16, 8, halves), bmp24(4, 2, solid(red)),
+                              cmyk_jpeg(16, 8, halves, true), png(16, 8, halves, 6)};
     const Hevc red_hevc = hevc(64, 64, solid(red)), blue_hevc = hevc(64, 64, solid(blue));
     const std::vector<HeifImage> pair = {{{red_hevc}}, {{blue_hevc, blue_hevc}, 2}};  // the second a grid of two tiles
     Bytes groups = heif_group("altr", {1, 2});

@@ -5,7 +5,7 @@ set -euo pipefail
 
 declare -A sets=(
   [build]="g++ make cmake pkg-config libsdl2-dev libgl-dev libturbojpeg0-dev libspng-dev libheif-dev xvfb xauth"
-  [test]="g++ make cmake pkg-config libsdl2-dev libosmesa6-dev libturbojpeg0-dev libspng-dev libheif-dev libgtest-dev googletest xvfb xauth xdotool x11-xserver-utils python3-pytest"
+  [test]="g++ make cmake pkg-config libsdl2-dev libosmesa6-dev libturbojpeg0-dev libjpeg62-turbo-dev libspng-dev libheif-dev libgtest-dev googletest xvfb xauth xdotool x11-xserver-utils python3-pytest"
   [fuzz]="clang libclang-rt-14-dev"
   [windows]="g++-mingw-w64-x86-64 wine wine64 nasm libz-mingw-w64-dev dpkg-dev"
   # What scripts/windows-deps.sh needs to build the image libraries for mingw-w64.

@@ -6,8 +6,12 @@
 #include <spng.h>
 #include <turbojpeg.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
+
+#include <jpeglib.h>
 
 using Pixels = std::function<Rgb(int, int)>;
 
@@ -24,20 +28,36 @@ inline Bytes jpeg(int w, int h, const Pixels& pixel, int quality = 100) {
     return file;
 }
 
-inline Bytes png(int w, int h, const Pixels& pixel) {
-    Bytes rgb;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) rgb.insert(rgb.end(), {pixel(x, y).r, pixel(x, y).g, pixel(x, y).b});
-    spng_ctx* ctx = spng_ctx_new(SPNG_CTX_ENCODER);
-    spng_set_option(ctx, SPNG_ENCODE_TO_BUFFER, 1);
-    spng_ihdr ihdr{static_cast<uint32_t>(w), static_cast<uint32_t>(h), 8, SPNG_COLOR_TYPE_TRUECOLOR, 0, 0, 0};
-    spng_set_ihdr(ctx, &ihdr);
-    spng_encode_image(ctx, rgb.data(), rgb.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE);
-    size_t size = 0;
-    int error = 0;
-    auto* out = static_cast<uint8_t*>(spng_get_png_buffer(ctx, &size, &error));
+// A print workflow's JPEG: YCCK with an Adobe segment, whose inks are stored
+// inverted, or plain CMYK without one.
+inline Bytes cmyk_jpeg(int w, int h, const Pixels& pixel, bool adobe) {
+    jpeg_compress_struct c{};
+    jpeg_error_mgr error{};
+    c.err = jpeg_std_error(&error);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &out, &size);
+    c.image_width = w, c.image_height = h, c.input_components = 4, c.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&c);
+    jpeg_set_colorspace(&c, adobe ? JCS_YCCK : JCS_CMYK);
+    c.write_Adobe_marker = adobe;
+    for (int n = 0; n < 4; ++n) c.comp_info[n].h_samp_factor = c.comp_info[n].v_samp_factor = 1;
+    jpeg_set_quality(&c, 100, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    Bytes row(w * 4);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const Rgb p = pixel(x, y);
+            const int k = 255 - std::max({p.r, p.g, p.b}), inks[] = {255 - p.r - k, 255 - p.g - k, 255 - p.b - k, k};
+            for (int n = 0; n < 4; ++n) row[4 * x + n] = static_cast<uint8_t>(adobe ? 255 - inks[n] : inks[n]);
+        }
+        JSAMPROW rows[] = {row.data()};
+        jpeg_write_scanlines(&c, rows, 1);
+    }
+    jpeg_finish_compress(&c);
     const Bytes file(out, out + size);
-    std::free(out), spng_ctx_free(ctx);
+    std::free(out), jpeg_destroy_compress(&c);
     return file;
 }
 
@@ -53,6 +73,28 @@ struct Tiff {
     Tiff& entry(int tag, int type, int count, uint32_t v) { return n(tag, 2).n(type, 2).n(count, 4).n(v, 4); }
     Tiff& header(const std::string& name) { return text(name).text(big ? "MM" : "II").n(42, 2).n(8, 4); }
 };
+
+// With an orientation, an eXIf chunk that holds it.
+inline Bytes png(int w, int h, const Pixels& pixel, int orientation = 0) {
+    Bytes rgb;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) rgb.insert(rgb.end(), {pixel(x, y).r, pixel(x, y).g, pixel(x, y).b});
+    spng_ctx* ctx = spng_ctx_new(SPNG_CTX_ENCODER);
+    spng_set_option(ctx, SPNG_ENCODE_TO_BUFFER, 1);
+    spng_ihdr ihdr{static_cast<uint32_t>(w), static_cast<uint32_t>(h), 8, SPNG_COLOR_TYPE_TRUECOLOR, 0, 0, 0};
+    spng_set_ihdr(ctx, &ihdr);
+    Tiff exif{true, {}};
+    exif.header("").n(1, 2).entry(0x0112, 3, 1, orientation << 16).n(0, 4);
+    spng_exif chunk{exif.b.size(), reinterpret_cast<char*>(exif.b.data())};
+    if (orientation) spng_set_exif(ctx, &chunk);
+    spng_encode_image(ctx, rgb.data(), rgb.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE);
+    size_t size = 0;
+    int error = 0;
+    auto* out = static_cast<uint8_t*>(spng_get_png_buffer(ctx, &size, &error));
+    const Bytes file(out, out + size);
+    std::free(out), spng_ctx_free(ctx);
+    return file;
+}
 
 // The segment goes right after the start-of-image marker.
 inline Bytes with_segment(Bytes jpeg, uint8_t marker, const Bytes& payload) {

@@ -68,6 +68,12 @@ TEST_F(Show, PhotosGiveTheirViewsAtTheSizeTheScreenNeedsAndHostileOnesNothing) {
         {"turned6.jpg", with_exif(jpeg(16, 32, down(RED, BLUE, 32)), 6)},
         {"turned8.jpg", with_exif(jpeg(16, 32, down(RED, BLUE, 32)), 8)},
         {"mirrored.jpg", with_exif(jpeg(32, 16, across(RED, BLUE, 32)), 2)},
+        {"turned6.png", png(16, 32, down(RED, BLUE, 32), 6)},
+        // Each half of a stored side-by-side picture turned by itself: red at the bottom of the right half.
+        {"turned.pns", png(64, 16, [](int x, int y) { return (x < 32) == (y < 8) ? RED : BLUE; }, 6)},
+        // Inks: black by the key alone at left, red (blue) at right, read as cross-eyed halves.
+        {"ycck.jps", cmyk_jpeg(32, 16, across(BLACK, RED, 32), true)},
+        {"cmyk.jps", cmyk_jpeg(32, 16, across(BLACK, BLUE, 32), false)},
         {"cut.jpg", Bytes(pattern.begin(), pattern.begin() + pattern.size() * 2 / 3)},
         {"head.jpg", Bytes(pattern.begin(), pattern.begin() + 30)}, {"bomb.jpg", bomb},
         {"huge.png", png_claiming(png(8, 8, solid(RED)), 100000, 100000)},
@@ -104,6 +110,8 @@ TEST_F(Show, PhotosGiveTheirViewsAtTheSizeTheScreenNeedsAndHostileOnesNothing) {
         {"big.jpg", "none", 5, "128x64 R | 0x0 missing"},   // each eye's screen is 64 x 32
         {"turned6.jpg", "mirrored.jpg", 0, "32x16 B | 32x16 B"},
         {"turned8.jpg", "none", 0, "32x16 R | 0x0 missing"},
+        {"turned6.png", "turned8.jpg", 0, "32x16 B | 32x16 R"}, {"turned.pns", "turned.pns", 0, "16x32 R | 16x32 B"},
+        {"ycck.jps", "ycck.jps", 0, "16x16 R | 16x16 -"}, {"cmyk.jps", "cmyk.jps", 0, "16x16 B | 16x16 -"},
         {"bad.mpo", "bad.mpo", 0, "32x32 R | 0x0 damaged"},
         {"bad.mpo", "cut.jpg", 0, "32x32 R | 64x64 -"},  // the first frame; what could be decoded
         {"head.jpg", "bomb.jpg", 0, "0x0 damaged | 0x0 large"},

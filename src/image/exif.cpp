@@ -1,4 +1,4 @@
-// EXIF of a JPEG: the orientation that turns the picture upright, and the
+// EXIF of a JPEG or PNG: the orientation that turns the picture upright, and the
 // parallax that Fujifilm stereo cameras write into their maker note.
 #include "image/formats.h"
 #include "image/tiff.h"
@@ -32,11 +32,16 @@ bool fujifilm_parallax(const uint8_t* note, size_t size, double* percent) {
 }  // namespace
 
 ExifFacts exif_facts(const uint8_t* jpeg, size_t length) {
-    ExifFacts facts{1, false, 0};
     const ByteSpan segment = jpeg_app_segment(jpeg, length, 1, "Exif\0\0", 6);
+    if (!segment.data) return {1, false, 0};
+    return exif_tiff_facts(segment.data + 6, segment.size - 6);
+}
+
+ExifFacts exif_tiff_facts(const uint8_t* tiff, size_t size) {
+    ExifFacts facts{1, false, 0};
     TiffReader reader;
     uint32_t first = 0;
-    if (!segment.data || !TiffReader::open(segment.data + 6, segment.size - 6, &reader, &first)) return facts;
+    if (!tiff || !TiffReader::open(tiff, size, &reader, &first)) return facts;
 
     uint16_t type = 0, orientation = 0;
     uint32_t count = 0, at = 0, exif_directory = 0;

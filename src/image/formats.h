@@ -28,7 +28,8 @@ void bmp_write_header(int32_t width, int32_t height, uint8_t header[BMP_HEADER_S
 
 // JPEG (jpeg.cpp). Sizes from the frame header; false when there is none.
 bool jpeg_size(const uint8_t* data, size_t length, int32_t* width, int32_t* height);
-// Decodes to 3-byte blue-green-red pixels, reduced by the DCT scaling to the
+// Decodes to 3-byte blue-green-red pixels (CMYK and YCCK files' inks turned
+// into the light they leave), reduced by the DCT scaling to the
 // smallest of 1/8, 1/4, 1/2 and 1 that is at least min_scale, and further
 // while a side exceeds max_side. A corrupt file gives what libjpeg-turbo
 // could decode, or the empty record when it could not decode at all.
@@ -37,8 +38,9 @@ SimpleBitmap jpeg_decode(const uint8_t* data, size_t length, double min_scale, i
 // image data that begins with the signature; empty when there is none.
 ByteSpan jpeg_app_segment(const uint8_t* data, size_t length, int n, const char* signature, size_t signature_size);
 
-// PNG (png.cpp): 3-byte blue-green-red pixels, or 4-byte with alpha.
-SimpleBitmap png_decode(const uint8_t* data, size_t length);
+// PNG (png.cpp): 3-byte blue-green-red pixels, or 4-byte with alpha, and
+// the orientation of its eXIf chunk (1 without one).
+SimpleBitmap png_decode(const uint8_t* data, size_t length, int* orientation);
 
 // MPO (mpf.cpp): the left and right frames of a file whose MP index lists at
 // least two disparity images: of more, the base viewpoint and its right
@@ -55,6 +57,9 @@ struct ExifFacts {
     double parallax_percent;
 };
 ExifFacts exif_facts(const uint8_t* jpeg, size_t length);
+// The same from the TIFF structure itself ("II*\0" or "MM\0*" first), as a
+// PNG's eXIf chunk holds it.
+ExifFacts exif_tiff_facts(const uint8_t* tiff, size_t size);
 // The picture as it should be seen: the bitmap turned and mirrored by the
 // EXIF orientation. Takes the bitmap; gives it back unchanged for 1.
 SimpleBitmap bitmap_oriented(SimpleBitmap bitmap, int orientation);

@@ -27,11 +27,12 @@ private:
     tjhandle handle_;
 };
 
-bool read_header(tjhandle handle, const uint8_t* data, size_t length, int* width, int* height) {
-    int subsampling = 0, colorspace = 0;
+bool read_header(tjhandle handle, const uint8_t* data, size_t length, int* width, int* height,
+                 int* colorspace) {
+    int subsampling = 0;
     if (!handle || !data || length < 4 || length > 0xFFFFFFFFu) return false;
     if (tjDecompressHeader3(handle, data, static_cast<unsigned long>(length), width, height, &subsampling,
-                            &colorspace) != 0)
+                            colorspace) != 0)
         return false;
     return *width > 0 && *height > 0 && *width <= PICTURE_MAX_SIDE && *height <= PICTURE_MAX_SIDE;
 }
@@ -57,12 +58,22 @@ tjscalingfactor choose_scale(int width, int height, double min_scale, int32_t ma
     return chosen;
 }
 
+// Print workflows' inks (four bytes a pixel) turned into the light they leave,
+// blue-green-red, in place. Inverted inks count 255 for none.
+void inks_to_light(uint8_t* pixels, size_t count, bool inverted) {
+    for (size_t i = 0; i < count; ++i) {
+        unsigned light[4];
+        for (int n = 0; n < 4; ++n) light[n] = inverted ? pixels[4 * i + n] : 255u - pixels[4 * i + n];
+        for (int n = 0; n < 3; ++n) pixels[3 * i + 2 - n] = static_cast<uint8_t>((light[n] * light[3] + 127) / 255);
+    }
+}
+
 }  // namespace
 
 bool jpeg_size(const uint8_t* data, size_t length, int32_t* width, int32_t* height) {
     Decompressor decompressor;
-    int w = 0, h = 0;
-    if (!read_header(decompressor.get(), data, length, &w, &h)) return false;
+    int w = 0, h = 0, colorspace = 0;
+    if (!read_header(decompressor.get(), data, length, &w, &h, &colorspace)) return false;
     *width = w;
     *height = h;
     return true;
@@ -71,9 +82,10 @@ bool jpeg_size(const uint8_t* data, size_t length, int32_t* width, int32_t* heig
 SimpleBitmap jpeg_decode(const uint8_t* data, size_t length, double min_scale, int32_t max_side) {
     const SimpleBitmap empty{};
     Decompressor decompressor;
-    int width = 0, height = 0;
+    int width = 0, height = 0, colorspace = 0;
     if (!data) return bitmap_failed(PICTURE_UNREADABLE);
-    if (!read_header(decompressor.get(), data, length, &width, &height)) return bitmap_failed(PICTURE_DAMAGED);
+    if (!read_header(decompressor.get(), data, length, &width, &height, &colorspace))
+        return bitmap_failed(PICTURE_DAMAGED);
     const uint64_t pixels = uint64_t(width) * uint64_t(height);
     if (pixels > PICTURE_MAX_PIXELS) return bitmap_failed(PICTURE_TOO_LARGE);
     if (pixels > MAX_PIXELS_PER_BYTE * length) return bitmap_failed(PICTURE_DAMAGED);
@@ -83,11 +95,13 @@ SimpleBitmap jpeg_decode(const uint8_t* data, size_t length, double min_scale, i
     bitmap.width = TJSCALED(width, scale);
     bitmap.height = TJSCALED(height, scale);
     bitmap.bytes_per_pixel = 3;
-    const size_t row = size_t(bitmap.width) * 3;
+    // Inks come out four bytes a pixel and are turned into three in place.
+    const bool inks = colorspace == TJCS_CMYK || colorspace == TJCS_YCCK;
+    const size_t row = size_t(bitmap.width) * (inks ? 4 : 3);
     bitmap.pixels = static_cast<uint8_t*>(std::malloc(row * size_t(bitmap.height)));
     if (!bitmap.pixels) return bitmap_failed(PICTURE_NO_MEMORY);
     if (tjDecompress2(decompressor.get(), data, static_cast<unsigned long>(length), bitmap.pixels, bitmap.width,
-                      static_cast<int>(row), bitmap.height, TJPF_BGR, 0) != 0) {
+                      static_cast<int>(row), bitmap.height, inks ? TJPF_CMYK : TJPF_BGR, 0) != 0) {
         if (tjGetErrorCode(decompressor.get()) != TJERR_WARNING) {
             bitmap_free(&bitmap);
             return bitmap_failed(PICTURE_DAMAGED);
@@ -95,6 +109,13 @@ SimpleBitmap jpeg_decode(const uint8_t* data, size_t length, double min_scale, i
         // Of the warnings only a cut file is worth a word: stray bytes
         // between segments are common in photos that look right.
         if (std::strstr(tjGetErrorStr2(decompressor.get()), "Premature end")) bitmap.failure = PICTURE_CUT_SHORT;
+    }
+    if (inks) {
+        // An Adobe segment marks inks stored inverted, as Photoshop writes them.
+        const bool inverted = jpeg_app_segment(data, length, 14, "Adobe", 5).data != nullptr;
+        const size_t count = size_t(bitmap.width) * size_t(bitmap.height);
+        inks_to_light(bitmap.pixels, count, inverted);
+        if (auto* smaller = static_cast<uint8_t*>(std::realloc(bitmap.pixels, count * 3))) bitmap.pixels = smaller;
     }
     return bitmap;
 }

@@ -93,9 +93,13 @@ SimpleBitmap half_of(const SimpleBitmap& b, bool over_under, bool second, bool s
 
 SimpleBitmap decode_single(const uint8_t* data, size_t length, Format format, const PictureTarget& target) {
     if (format == Format::bmp) return bitmap_from_bmp(data, length);
-    if (format == Format::png) return png_decode(data, length);
     if (format == Format::heif) return decode_heif(data, length, 0, target);
-    const int orientation = exif_facts(data, length).orientation;
+    int orientation = 1;
+    if (format == Format::png) {
+        SimpleBitmap png = png_decode(data, length, &orientation);
+        return bitmap_oriented(png, orientation);
+    }
+    orientation = exif_facts(data, length).orientation;
     return bitmap_oriented(decode_jpeg({data, length}, target, orientation, 1, 1, false), orientation);
 }
 
@@ -161,7 +165,7 @@ EyePictures pictures_from_file(const uint8_t* data, size_t length, const char* n
             const int y_parts = layout.stereo && layout.over_under ? 2 : 1;
             whole = decode_jpeg({data, length}, target, orientation, x_parts, y_parts, layout.half_size);
         } else {
-            whole = png_decode(data, length);
+            whole = png_decode(data, length, &orientation);
         }
         if (layout.stereo) {
             split_views(&eyes, whole, layout, orientation);

@@ -39,8 +39,9 @@ int channels_of(uint8_t colour_type) {
 
 }  // namespace
 
-SimpleBitmap png_decode(const uint8_t* data, size_t length) {
+SimpleBitmap png_decode(const uint8_t* data, size_t length, int* orientation) {
     const SimpleBitmap empty{};
+    *orientation = 1;
     Decoder decoder;
     spng_ctx* ctx = decoder.get();
     if (!data || length == 0) return bitmap_failed(PICTURE_UNREADABLE);
@@ -77,5 +78,9 @@ SimpleBitmap png_decode(const uint8_t* data, size_t length) {
         return bitmap_failed(PICTURE_DAMAGED);
     }
     for (size_t i = 0; i < size; i += bitmap.bytes_per_pixel) std::swap(bitmap.pixels[i], bitmap.pixels[i + 2]);
+    // Asked after the pixels, so that an eXIf chunk after them counts too.
+    spng_exif exif{};
+    if (spng_get_exif(ctx, &exif) == 0)
+        *orientation = exif_tiff_facts(reinterpret_cast<const uint8_t*>(exif.data), exif.length).orientation;
     return bitmap;
 }
