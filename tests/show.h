@@ -211,11 +211,16 @@ inline const std::string DESCRIPTIVE =
     "6-8=coloured,9=TV top/bottom,10=column interlace,11=checkerboard,12=frame packing): 0\nSwap stereo (Y/N): N\n";
 
 // The text drawn into each view (by its left edge in the window), glyph slot
-// by glyph slot, while the watch lives: each outlined line is drawn five times.
+// by glyph slot, while the watch lives: each outlined line is drawn five times;
+// the white pass alone also line by line, by the line's top.
 struct TextWatch {
     std::map<int, std::string> at;
+    std::map<int, std::map<int, std::string>> lines;
     TextWatch() {
-        font_state.quad_hook = [this](const TextQuad& q) { at[font_state.view_left] += static_cast<char>(q.slot); };
+        font_state.quad_hook = [this](const TextQuad& q) {
+            at[font_state.view_left] += static_cast<char>(q.slot);
+            if (font_state.blend_mode == 3) lines[font_state.view_left][static_cast<int>(q.y0)] += static_cast<char>(q.slot);
+        };
     }
     ~TextWatch() { font_state.quad_hook = nullptr; }
     // How often the text (without blanks, which draw no glyph) went to the view at x.

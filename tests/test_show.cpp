@@ -95,6 +95,24 @@ TEST_F(Show, EveryStereoModeShowsEachEyeWhereItBelongs) {
     }
 }
 
+// A caption over grey in a narrow window: white in a black outline, at twice the built-in font (the
+// nearest whole scale to 3 % of 1080 rows), wrapped at blanks within the middle three quarters, a word
+// wider than that broken; its lines a cell and a row apart, none begun below the window.
+TEST_F(Show, ACaptionWrapsWithinItsView) {
+    desktop(320, 1080);
+    write_file("grey.bmp", bmp24(8, 8, [](int, int) { return Rgb{128, 128, 128}; }));
+    write_file("config.txt", "Slide time: 100\nLeft image: grey.bmp\nRight image: grey.bmp\n"
+                             "Caption: Wrapped at blanks; Pneumonoultramicroscopic words, the rest cut$y=0.85\n");
+    TextWatch text;
+    ASSERT_EQ(run(1), 0);
+    EXPECT_EQ(text.lines[0], (std::map<int, std::string>{
+                                 {918, "Wrappedat"}, {959, "blanks;"}, {1000, "Pneumonoult"}, {1041, "ramicroscop"}}));
+    // Across the first letter's stem: grey, darkened by the outline, the white face with brighter soft edges.
+    std::vector<int> row;
+    for (int x = 36; x < 52; ++x) row.push_back(pixel_at(frames[0], 320, x, 928).r);
+    EXPECT_EQ(row, (std::vector<int>{128, 128, 128, 32, 38, 102, 204, 255, 255, 247, 229, 165, 55, 4, 39, 104}));
+}
+
 // P, the arrows and the clock, frame by frame, in file order; Left brings back
 // the slide just left without reading its files again.
 TEST_F(Show, ArrowsPauseAndTheClockStepThroughTheSlides) {
