@@ -114,7 +114,8 @@ TEST_F(Show, ACaptionWrapsWithinItsView) {
 }
 
 // P, the arrows and the clock, frame by frame, in file order; Left brings back
-// the slide just left without reading its files again.
+// the slide just left without reading its files again. Alt+Tab minimises the
+// window until it is iconic, meanwhile it is not put on top, and the show goes on.
 TEST_F(Show, ArrowsPauseAndTheClockStepThroughTheSlides) {
     quarter_second_frames();
     write_file("config.txt", "My show\n" + slides(3) + "Slide time: 1\n");
@@ -124,6 +125,14 @@ TEST_F(Show, ArrowsPauseAndTheClockStepThroughTheSlides) {
     press(VK_KEY_RIGHT, 7);     // slide 3, still paused
     hold(VK_KEY_RIGHT, 9, 11);  // at the last slide: nothing
     press('P', 12);             // the clock runs on without a jump; at 1 s it wraps to slide 1
+    hold(VK_KEY_MENU, 13, 14);
+    press(VK_KEY_TAB, 13);
+    // Iconic for frame 15, sized 0 x 0 meanwhile as the desktops report it: nothing drawn.
+    at(15, [](headless::State& s) { s.iconic = true, gfx_window_proc(nullptr, PLAT_MSG_SIZE, 0, 0, 0); });
+    at(16, [](headless::State& s) {
+        EXPECT_EQ(display.screen_height, 1);
+        s.iconic = false, gfx_window_proc(nullptr, PLAT_MSG_SIZE, 0, 200, 150);
+    });
     press(VK_KEY_RIGHT, 17);
     hold(VK_KEY_LEFT, 19, 20);  // Left and Right together: slide 2 again, its clock from 0
     hold(VK_KEY_RIGHT, 19, 20);
@@ -133,9 +142,13 @@ TEST_F(Show, ArrowsPauseAndTheClockStepThroughTheSlides) {
     });
     press(VK_KEY_LEFT, 21);
     ASSERT_EQ(run(24), 0);
-    EXPECT_EQ(slides_shown(), (std::vector<int>{1, 1, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3, 1,  //
+    EXPECT_EQ(slides_shown(), (std::vector<int>{1, 1, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3, 0,  //
                                                 1, 2, 2, 2, 2, 1, 1, 1}));
     EXPECT_EQ(read_file("config.txt"), text_mode(slides(3) + "Slide time: 1\n" + DESCRIPTIVE));
+    const headless::State& s = headless::state();
+    // Minimised at pumps 13 and 14, not put on top at 14 and 15; the cursor hidden once.
+    EXPECT_EQ(std::vector<int>({s.minimise_calls, s.topmost_calls, s.hide_cursor_calls}),
+              std::vector<int>({2, s.pumps - 2, 1}));
 }
 
 // A seeded random show: each next slide drawn among the first N (a number
@@ -298,15 +311,19 @@ TEST_F(Show, CtrlSSavesTheFrameAsShown) {
     EXPECT_TRUE(saved.size() == expected.size() && saved.substr(54) == std::string(expected.begin() + 54, expected.end()));
 }
 
-// How a show ends decides what config.txt keeps.
+// How a show ends decides what config.txt keeps; a closed window lets go of
+// its GL context and restores the display mode.
 TEST_F(Show, EndsAndWhatConfigTxtKeeps) {
     // Each ends with status 0. No config (nullptr): no file; no saved text: the file as it was.
-    const struct { const char *name, *config; std::function<void(Show&)> script; int swaps; std::string saved; } cases[] = {
+    // Released: the GL context let go and the display mode restored.
+    const struct { const char *name, *config; std::function<void(Show&)> script; int swaps; std::string saved;
+                   bool released = false; } cases[] = {
         {"Esc on an empty file", "", nullptr, 3, DESCRIPTIVE},
         {"no file", nullptr, nullptr, 3, DESCRIPTIVE},
         {"Q held", "Note\nSlide time: 9\n", [](Show& t) { t.hold('Q', 2, 3); }, 2, "Slide time: 9\n" + DESCRIPTIVE},
         {"window closed", "Stereo mode: 2\n", [](Show& t) { t.at(1, [](headless::State& s) { s.close_window = true; }); },
-         1, "Stereo mode: 2\n" + DESCRIPTIVE},
+         1, "Stereo mode: 2\n" + DESCRIPTIVE, true},
+        {"quit message", "", [](Show& t) { t.at(2, [](headless::State& s) { s.quit_message = true; }); }, 2, DESCRIPTIVE},
         {"zero-sized window", "Note\nResolution: 800x0\n", nullptr, 0, ""},
         {"a documented key in another case", "swap STEREO (y/n): Y\n", nullptr, 3,
          "swap STEREO (y/n): Y\n" + DESCRIPTIVE.substr(0, DESCRIPTIVE.find("Swap"))},
@@ -320,27 +337,13 @@ TEST_F(Show, EndsAndWhatConfigTxtKeeps) {
         if (c.config) write_file("config.txt", c.config);
         if (c.script) c.script(*this);
         EXPECT_EQ(run(3), 0);
-        EXPECT_EQ(headless::state().swaps, c.swaps);
+        const headless::State& s = headless::state();
+        EXPECT_EQ(std::vector<int>({s.swaps, s.release_calls, s.mode_restores}),
+                  std::vector<int>({c.swaps, c.released, c.released}));
         EXPECT_EQ(read_file("config.txt"), c.saved.empty() ? std::string(c.config) : text_mode(c.saved));
         std::filesystem::remove("config.txt");
     }
 }
-
-// Alt+Tab minimises the window until it is iconic; meanwhile it is not put on top.
-TEST_F(Show, AltTabMinimisesTheWindow) {
-    desktop(200, 150);
-    write_file("config.txt", "");
-    hold(VK_KEY_MENU, 2, 3);
-    hold(VK_KEY_TAB, 2, 3);
-    at(5, [](headless::State& s) { s.iconic = true; });
-    at(7, [](headless::State& s) { s.iconic = false; });
-    ASSERT_EQ(run(8), 0);
-    const headless::State& s = headless::state();
-    EXPECT_EQ(s.minimise_calls, 3);  // pumps 2, 3 and 4, until the window is iconic
-    EXPECT_EQ(s.topmost_calls, 5);   // pumps 0 to 2, 7 and 8: not while minimising
-    EXPECT_EQ(s.hide_cursor_calls, 1);
-}
-
 
 // A folder or a picture on the command line: that folder's show, config.txt read and written
 // there, starting at the picture's slide (at slide 1 with a word when it is in none). Anything
