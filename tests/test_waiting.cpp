@@ -3,34 +3,31 @@
 // slide slower to prepare than its predecessor's time, a preview first.
 #include "show.h"
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <mutex>
+#include <set>
 #include <thread>
 
 namespace {
 
-// The picture files read during a show, in order, from whichever thread.
+// The picture files read during a show, from whichever thread; one named file takes `ms` of real time to reach.
 struct FilesRead {
     std::mutex mutex;
-    std::vector<std::string> paths;
+    std::set<std::string> paths;
+    explicit FilesRead(const std::string& slow = "", int ms = 0) {
+        headless::state().on_file = [this, slow, ms](const char* path) {
+            std::unique_lock<std::mutex> lock(mutex);
+            paths.insert(path);
+            lock.unlock();
+            if (path == slow) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        };
+    }
     bool has(const std::string& path) {
         std::lock_guard<std::mutex> lock(mutex);
-        return std::find(paths.begin(), paths.end(), path) != paths.end();
+        return paths.count(path) > 0;
     }
 };
-
-// Records every file read; one named file takes `ms` of real time to reach.
-void watch_files(FilesRead* files, const std::string& slow = "", int ms = 0) {
-    headless::state().on_file = [files, slow, ms](const char* path) {
-        {
-            std::lock_guard<std::mutex> lock(files->mutex);
-            files->paths.push_back(path);
-        }
-        if (path == slow) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    };
-}
 
 }  // namespace
 
@@ -42,7 +39,6 @@ TEST_F(Show, KeysTappedBetweenFramesCount) {
     quarter_second_frames();
     write_file("config.txt", slides(5) + "Slide time: 100\n");
     FilesRead files;
-    watch_files(&files);
     tap(VK_KEY_RIGHT, 1, 4);  // slide 5: slide 2 was read ahead, 4 is then, 3 is not
     bool between_read = true;
     at(2, [&](headless::State&) { between_read = files.has("l3.bmp"); });
@@ -79,8 +75,7 @@ TEST_F(Show, EscWhileASlideIsAwaitedEndsTheShow) {
         quarter_second_frames();
         const std::string show = slides(3) + "Slide time: 100\n";
         write_file("config.txt", show);
-        FilesRead files;
-        watch_files(&files, c.slow, 400);
+        FilesRead files(c.slow, 400);
         if (c.right_at >= 0) tap(VK_KEY_RIGHT, c.right_at, 2);
         headless::state().on_wait = [key = c.key](int) { headless::state().presses[key] = 1; };
         ASSERT_EQ(run(100), 0);
@@ -97,8 +92,7 @@ TEST_F(Show, EscWhileASlideIsAwaitedEndsTheShow) {
 TEST_F(Show, ASlowSlideKeepsItsWholeTime) {
     quarter_second_frames();
     write_file("config.txt", slides(3) + "Slide time: 1\n");
-    FilesRead files;
-    watch_files(&files, "l2.bmp", 500);
+    FilesRead slow("l2.bmp", 500);
     // Every wait for it takes a quarter second of the show's clock.
     headless::state().on_wait = [](int) { headless::state().counter += 250000; };
     ASSERT_EQ(run(12), 0);
@@ -120,7 +114,6 @@ TEST_F(Show, ALargeFirstPictureShowsAPreviewFirst) {
     write_picture("l2.bmp", 2, 0, 32, 24);
     write_file("config.txt", "Left image: big_l.bmp\nRight image: big_r.bmp\nLeft image: l2.bmp\nSlide time: 100\n");
     FilesRead files;
-    watch_files(&files);
     bool next_before_first_frame = true;
     at(0, [&](headless::State& st) {
         st.on_swap = [&, read_back = st.on_swap](int k) {
