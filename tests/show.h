@@ -107,8 +107,8 @@ struct ScreenModel {
         return even < 0 ? -1 : (even != 0) != swap ? 1 : 0;
     }
 
-    // False where no picture is drawn (black) or the answer is too close to an edge to tell.
-    bool expect(int px, int py, Seen* out, bool* black) const {
+    // What a pixel should show: the slide's picture, or black (slide 0); false where too close to an edge to tell.
+    bool expect(int px, int py, int slide, Seen* out) const {
         const double x = px + 0.5, y = py + 0.5;
         int first = 0, last = 1;
         if (interleaved_eye(px, py) >= 0) first = last = interleaved_eye(px, py);
@@ -135,8 +135,8 @@ struct ScreenModel {
             *out = {0, eye, u, v};
             found = true;
         }
-        *black = !found && !unsure;
-        return found && !unsure;
+        *out = found ? Seen{slide, out->eye, out->u, out->v} : Seen{0, 0, 0, 0};
+        return !unsure;
     }
 };
 
@@ -146,20 +146,11 @@ enum class Match { yes, no, unsure };
 inline Match pixel_matches(const std::vector<uint8_t>& rgb, const ScreenModel& m, int slide, int px, int py,
                            Seen* want, Seen* got) {
     *got = seen_at(pixel_at(rgb, m.w, px, py));
-    bool black = false;
-    const bool sure = m.expect(px, py, want, &black);
-    if (!sure && !black) return Match::unsure;
-    if (black) {
-        want->slide = 0;
-        return got->slide == 0 ? Match::yes : Match::no;
-    }
-    want->slide = slide;
+    if (!m.expect(px, py, slide, want)) return Match::unsure;
     const EyePicture& p = m.eyes[want->eye];
     const double tol_u = 1.5 / (p.side_by_side ? p.w / 2 : p.w), tol_v = 1.5 / p.h;
-    return got->slide == slide && got->eye == want->eye && std::fabs(got->u - want->u) < tol_u &&
-                   std::fabs(got->v - want->v) < tol_v
-               ? Match::yes
-               : Match::no;
+    const bool same_place = got->eye == want->eye && std::fabs(got->u - want->u) < tol_u && std::fabs(got->v - want->v) < tol_v;
+    return got->slide == want->slide && (want->slide == 0 || same_place) ? Match::yes : Match::no;
 }
 
 // Checks a grid of pixels of a frame, outside the captions, against the model;
