@@ -1,5 +1,8 @@
-// Slides from the settings: offsets, the caption's place, and offset edits.
+// Slides from the settings: offsets, captions and their place, and offset edits.
 #include "show.h"
+#include "text/text_encoding.h"
+
+#include <cstring>
 
 // Offsets: each number that reads replaces its field, the others keep theirs. "$y=" places the
 // caption's top, at any case, clamped both ways; the text ends there.
@@ -50,4 +53,15 @@ TEST_F(Show, OffsetEditsAppendUntilTheSlideHasItsEntry) {
                                    "Stereo offset: 0.3,0\nStereo offset: 0.3,0\n")),
               std::string::npos)
         << saved;
+}
+
+// Captions that are no UTF-8 are taken as Windows-1252: ASCII, a sequence cut short, overlong, a
+// surrogate, beyond U+10FFFF, an escape cut short. (UTF-8 ones: Show.CtrlSSavesTheFrameAsShown.)
+TEST(Utf8Captions, AnythingElseKeepsItsBytes) {
+    for (const char* same : {"Caf\xE9", "plain\n", "\xC3\xA9\xC3", "\xC0\xA9\xC3\xA9", "\xE0\x82\xA9\xC3\xA9",
+                             "\xED\xA0\x80\xC3\xA9", "\xF4\x90\x80\x80\xC3\xA9", "\x02\xC3"})
+        EXPECT_EQ(cp1252_from_utf8(reinterpret_cast<const uint8_t*>(same), std::strlen(same)), same) << same;
+    const std::string escapes("\x02\xC3\xA9\xC3\xA9\x05\x01\x80\x00\x80\xC3", 11);  // the escapes' bytes kept
+    EXPECT_EQ(cp1252_from_utf8(reinterpret_cast<const uint8_t*>(escapes.data()), escapes.size()),
+              std::string("\x02\xC3\xA9\xE9\x05\x01\x80\x00\x80\xC3", 10));
 }

@@ -69,23 +69,13 @@ class Display:
         self.proc.wait()
 
 
-def xvfb_screen(tmp_path_factory, size):
-    # No reset when the last client leaves: a program that connected just then was seen to lose its window
-    # and go on drawing, windowless, for minutes.
-    display = Display(["Xvfb", "-screen", "0", f"{size}x24", "-noreset"], tmp_path_factory.mktemp("x") / "xvfb.log")
-    yield display
-    display.stop()
-
-
 @pytest.fixture(scope="session")
 def xvfb(tmp_path_factory):
-    yield from xvfb_screen(tmp_path_factory, "1920x1080")
-
-
-@pytest.fixture(scope="session")
-def xvfb_frame_packing(tmp_path_factory):
-    """A screen of the HDMI frame-packing mode: two 1080-row views and a 45-row band."""
-    yield from xvfb_screen(tmp_path_factory, "1920x2205")
+    # No reset when the last client leaves: a program that connected just then was seen to lose its window
+    # and go on drawing, windowless, for minutes.
+    display = Display(["Xvfb", "-screen", "0", "1920x1080x24", "-noreset"], tmp_path_factory.mktemp("x") / "xvfb.log")
+    yield display
+    display.stop()
 
 
 @pytest.fixture(scope="session")
