@@ -13,7 +13,9 @@
 namespace fs = std::filesystem;
 using RobustFiles = Show;
 
-TEST_F(RobustFiles, SavingKeepsLineEndsAndWritesInPlaceWhenNoFileCanBeMadeBeside) {
+// Saving keeps line ends, writes in place when nothing can be made beside the file, and writes values
+// so that they read back as they were: blanks at an end, quotes of their own.
+TEST_F(RobustFiles, SavingKeepsLineEndsAndValuesAndWritesInPlaceWhenNoFileCanBeMadeBeside) {
     ConfigList list = dynarray_create(sizeof(ConfigEntry));
     config_add(&list, "Stereo mode", "2");
     config_add(&list, "Caption", "Hi");
@@ -46,6 +48,14 @@ TEST_F(RobustFiles, SavingKeepsLineEndsAndWritesInPlaceWhenNoFileCanBeMadeBeside
     EXPECT_EQ(read_file("shared/config.txt"), crlf);
     EXPECT_EQ(fs::status("shared/config.txt").permissions(), mode);
 #endif
+    const std::vector<std::string> values = {" beach_L.jpg", "beach_R.jpg  ", "\t", "\"quoted\"", "\" both \"",
+                                             "\"\" x\"\"", "\"", "", "a \" b"};
+    for (const std::string& value : values) config_add(&list, "Left image", value.c_str());
+    ASSERT_TRUE(config_save(&list, "values.txt", ':'));
+    ConfigList read = config_load("values.txt", ':');
+    ASSERT_EQ(read.count, values.size() + 2);
+    for (uint32_t i = 0; i < values.size(); ++i) EXPECT_EQ(config_entry(&read, i + 2)->value, values[i]);
+    config_free(&read);
     config_free(&list);
 }
 

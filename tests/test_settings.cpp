@@ -30,23 +30,6 @@ TEST(Settings, LinesBecomeTrimmedEntriesAndTypedValues) {
     }
 }
 
-// Values that reading would trim or unquote are saved so that they read back
-// as they were: file names beginning or ending with blanks, quotes of their own.
-TEST(Settings, EveryValueReadsBackAsSaved) {
-    TempDir dir;
-    const std::vector<std::string> values = {" beach_L.jpg", "beach_R.jpg  ", "\t", "\"quoted\"", "\" both \"",
-                                             "\"\" x\"\"", "\"", "", "a \" b"};
-    ConfigList list = dynarray_create(sizeof(ConfigEntry));
-    for (const std::string& value : values) config_add(&list, "Left image", value.c_str());
-    ASSERT_TRUE(config_save(&list, "config.txt", ':'));
-    config_free(&list);
-    list = config_load("config.txt", ':');
-    std::vector<std::string> read;
-    for (uint32_t i = 0; i < list.count; ++i) read.push_back(config_entry(&list, i)->value);
-    EXPECT_EQ(read, values);
-    config_free(&list);
-}
-
 // From the "Resolution" and "Fullscreen offset" values to the window opened on
 // a desktop of two monitors: the first left of and above the second, the primary.
 TEST_F(Show, ResolutionChoosesTheWindow) {
