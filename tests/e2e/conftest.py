@@ -165,9 +165,9 @@ class Program:
     def config(self, *lines):
         (self.folder / "config.txt").write_bytes("".join(line + ("\r\n" if self.wine else "\n") for line in lines).encode())
 
-    def saved(self):
-        """config.txt as lines; the Windows build writes text mode, CR LF."""
-        text = (self.folder / "config.txt").read_bytes().decode()
+    def saved(self, folder=None):
+        """config.txt (of the scratch folder or another) as lines; the Windows build writes text mode, CR LF."""
+        text = ((folder or self.folder) / "config.txt").read_bytes().decode()
         if self.wine:
             assert text.count("\n") == text.count("\r\n"), repr(text)
         return text.splitlines()

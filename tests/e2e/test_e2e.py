@@ -173,24 +173,6 @@ def test_keyboard_layouts_letters_by_their_labels(program, xorg):
     assert program.saved()[-1] == "Stereo mode: 1"
 
 
-def test_command_line_folder_and_picture(program, xvfb):
-    # The show of another folder, whose name has a blank: its config.txt, from the slide of the picture named.
-    show = program.folder / "my show"
-    show.mkdir()
-    for n, colour in enumerate((RED, GREEN, BLUE)):
-        bmp(show / f"l{n}.bmp", [[YELLOW]])
-        bmp(show / f"r{n}.bmp", [[colour]])
-    listed = STILL + [f"{eye} image: {eye[0].lower()}{n}.bmp" for n in range(3) for eye in ("Left", "Right")]
-    (show / "config.txt").write_text("\n".join(listed) + "\n")
-    for arg, colour in (("my show/r1.bmp", GREEN), ("my show", RED), (show / "l2.bmp", BLUE)):
-        run = program.start(xvfb, args=[program.arg(arg)], show=show)
-        run.window()
-        assert run.shot()(960, 540) == colour, arg
-        assert run.quit() == 0
-        assert not (program.folder / "config.txt").exists()
-        assert (show / "config.txt").read_bytes().decode().splitlines()[-3:] == DEFAULTS
-
-
 def test_command_line_help_version_and_mistakes(program):
     status, out, _ = program.run_briefly("--help")
     assert status == 0 and out.startswith("Usage: parallaxon [FOLDER | PICTURE]") and "config.txt" in out
@@ -208,26 +190,29 @@ UNICODE_PAIRS = (("Café_shack_L.bmp", "Café_shack_R.bmp", RED), ("tilt🙂_L.b
                  ("東京-aloe-left.bmp", "東京-aloe-right.bmp", BLUE))
 
 
-def test_unicode_names_in_a_folder_show_and_a_written_list(program, xvfb):
+def test_command_line_folder_or_picture_and_unicode_names(program, xvfb):
+    # The folder show of another folder, whose name has a blank, started from a picture named by an absolute or
+    # a relative path, or from the folder: every slide shows, and its config.txt there keeps the names in UTF-8.
+    show = program.folder / "my show"
+    show.mkdir()
     for left, right, colour in UNICODE_PAIRS:
-        bmp(program.folder / left, [[YELLOW]])
-        bmp(program.folder / right, [[colour]])
-    # A folder show from the second pair's picture: every slide shows, and the names are saved in UTF-8.
-    program.config(*STILL)
-    run = program.start(xvfb, args=[program.arg(program.folder / UNICODE_PAIRS[1][0])])
-    run.window()
-    assert [run.shot()(960, 540), run.press("Right")(960, 540), run.press("Left")(960, 540),
-            run.press("Left")(960, 540)] == [GREEN, BLUE, GREEN, RED]
-    assert run.quit() == 0
-    saved = program.saved()
-    assert [f"Left image: {left}" in saved and f"Right image: {right}" in saved for left, right, _ in UNICODE_PAIRS] \
-        == [True] * 3
+        bmp(show / left, [[YELLOW]])
+        bmp(show / right, [[colour]])
+    (show / "config.txt").write_text("\n".join(STILL) + "\n")
+    for arg, keys, colours in ((show / UNICODE_PAIRS[1][0], ("Right", "Left", "Left"), [GREEN, BLUE, GREEN, RED]),
+                               ("my show/" + UNICODE_PAIRS[2][1], (), [BLUE]), ("my show", (), [RED])):
+        run = program.start(xvfb, args=[program.arg(arg)], show=show)
+        run.window()
+        assert [run.shot()(960, 540)] + [run.press(key)(960, 540) for key in keys] == colours, arg
+        assert run.quit() == 0
+        assert not (program.folder / "config.txt").exists()
+        saved = program.saved(show)
+        assert all(f"Left image: {left}" in saved and f"Right image: {right}" in saved for left, right, _ in UNICODE_PAIRS)
     if program.wine:
         # A list written by an older program in the ANSI code page (Windows-1252 here) still opens its files.
-        program.config(*STILL)
-        with open(program.folder / "config.txt", "ab") as f:
-            f.write("Left image: Café_shack_L.bmp\r\nRight image: Café_shack_R.bmp\r\n".encode("cp1252"))
-        run = program.start(xvfb)
+        listed = STILL + ["Left image: Café_shack_L.bmp", "Right image: Café_shack_R.bmp", ""]
+        (show / "config.txt").write_bytes("\r\n".join(listed).encode("cp1252"))
+        run = program.start(xvfb, args=[program.arg(show)], show=show)
         run.window()
         assert run.shot()(960, 540) == RED
         assert run.quit() == 0
