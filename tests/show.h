@@ -256,13 +256,7 @@ public:
         desktop(200, 150);
     }
     // An action at pump k, which takes the key snapshot that frame k reads.
-    void at(int pump, std::function<void(headless::State&)> action) {
-        auto& slot = script[pump];
-        slot = [first = slot, action](headless::State& s) {
-            if (first) first(s);
-            action(s);
-        };
-    }
+    void at(int pump, std::function<void(headless::State&)> action) { script.emplace(pump, std::move(action)); }
     // The key is down for frames from..to-1.
     void hold(uint8_t vk, int from, int to) {
         at(from, [vk](headless::State& s) { s.keys[vk] = 0x80; });
@@ -281,8 +275,7 @@ public:
         s.on_pump = [this, frames](int pump) {
             headless::State& st = headless::state();
             if (pump == frames) st.keys[VK_KEY_ESCAPE] = 0x80;
-            auto it = script.find(pump);
-            if (it != script.end()) it->second(st);
+            for (auto [it, end] = script.equal_range(pump); it != end; ++it) it->second(st);
         };
         s.on_swap = [this](int) {
             this->frames.push_back(headless::read_frame_rgb());
@@ -301,7 +294,7 @@ public:
     }
 
     TempDir dir;
-    std::map<int, std::function<void(headless::State&)>> script;
+    std::multimap<int, std::function<void(headless::State&)>> script;  // in the order given
     std::vector<std::vector<uint8_t>> frames;
     size_t most_held = 0;  // slides in memory at any buffer swap
 };

@@ -39,6 +39,17 @@ std::string write_pair(Pair pair, const StereoScene& s, int quality) {
     return "Left image: " + write("l", w, h, left) + "\nRight image: " + write("r", scale * w, scale * h, right) + "\n";
 }
 
+// How far apart the eyes' pictures of the nearest plane lie in a frame of
+// the side-by-side mode: the mean grey difference between the halves there.
+double nearest_plane_difference(const std::vector<uint8_t>& frame, int w, int h) {
+    double total = 0;
+    int count = 0;
+    for (int y = h * 55 / 100; y < h * 82 / 100; ++y)
+        for (int x = w / 2 * 62 / 100; x < w / 2 * 85 / 100; ++x, ++count)
+            total += std::abs(pixel_at(frame, w, x, y).g - pixel_at(frame, w, x + w / 2, y).g);
+    return total / count;
+}
+
 }  // namespace
 
 // The offset measured for each pair, against the truth: the right eye's
@@ -85,21 +96,6 @@ TEST_F(Show, AlignmentIsMeasuredWhileASlideIsPrepared) {
         EXPECT_NEAR(s->alignment.rotation_degrees, c.turn, 0.05) << c.what;
     }
 }
-
-namespace {
-
-// How far apart the eyes' pictures of the nearest plane lie in a frame of
-// the side-by-side mode: the mean grey difference between the halves there.
-double nearest_plane_difference(const std::vector<uint8_t>& frame, int w, int h) {
-    double total = 0;
-    int count = 0;
-    for (int y = h * 55 / 100; y < h * 82 / 100; ++y)
-        for (int x = w / 2 * 62 / 100; x < w / 2 * 85 / 100; ++x, ++count)
-            total += std::abs(pixel_at(frame, w, x, y).g - pixel_at(frame, w, x + w / 2, y).g);
-    return total / count;
-}
-
-}  // namespace
 
 // Whole shows of one misaligned pair, the eyes side by side: the right eye
 // 2 % lower, the nearest plane 2.5 % of the width in front of the screen. A
