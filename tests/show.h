@@ -1,10 +1,9 @@
 // Whole runs of the slideshow on the headless desktop: a scratch folder, a
 // scripted keyboard, mouse and clock, and every frame read back.
 //
-// Test pictures encode what they are in every pixel: red grows with x, green
-// with y (from the top), blue names the slide and the eye. So one read-back
-// pixel says which slide and eye it shows and where in that picture it looks,
-// and a model of the viewer's screen checks it.
+// Test pictures encode what they are in every pixel: red grows with x, green with y (from the top), blue
+// names the slide and the eye. So one read-back pixel says which slide and eye it shows and where in that
+// picture it looks, and a model of the viewer's screen checks it.
 #pragma once
 
 #include "app/loader.h"
@@ -49,9 +48,8 @@ inline Seen seen_at(const Rgb& c) {
     return {(c.b - 20 - 120 * eye + 2) / 20, eye, (c.r - 16) / 224.0, (c.g - 16) / 224.0};
 }
 
-// The viewer's screen in each stereo mode: which eye's picture a window pixel
-// should show and where in it. Pictures cover their eye's view, are zoomed
-// about its centre and moved apart by half the offset each.
+// The viewer's screen in each stereo mode: which eye's picture a window pixel should show and where in it.
+// Pictures cover their eye's view, are zoomed about its centre and moved apart by half the offset each.
 struct EyePicture {
     int w, h;
     bool side_by_side;  // one picture holding both eyes' views
@@ -89,8 +87,7 @@ struct ScreenModel {
         if (own) v.layout_w = v.w, v.layout_h = v.h;
         return v;
     }
-    // The parts text is drawn in: each eye's own part, or the whole window
-    // where the eyes share its pixels.
+    // The parts text is drawn in: each eye's own part, or the whole window where the eyes share its pixels.
     std::vector<ModelView> text_views() const {
         if (is(StereoMode::none) || is(StereoMode::interlace) || is(StereoMode::interlace_columns) ||
             is(StereoMode::checkerboard) || is(StereoMode::red_cyan) || is(StereoMode::green_magenta) ||
@@ -201,9 +198,8 @@ inline const std::string DESCRIPTIVE =
     "Stereo mode (0=none,1=top/bottom,2=side-by-side,3=interlace,4=two screen SBS,5=two screen vertical,"
     "6-8=coloured,9=TV top/bottom,10=column interlace,11=checkerboard,12=frame packing): 0\nSwap stereo (Y/N): N\n";
 
-// The text drawn into each view (by its left edge in the window), glyph slot
-// by glyph slot, while the watch lives: each outlined line is drawn five times;
-// the white pass alone also line by line, by the line's top.
+// The text drawn into each view (by its left edge in the window), glyph slot by glyph slot, while the watch
+// lives: each outlined line is drawn five times; the white pass alone also line by line, by the line's top.
 struct TextWatch {
     std::map<int, std::string> at;
     std::map<int, std::map<int, std::string>> lines;

@@ -1,14 +1,12 @@
-// Automatic alignment: pairs with known answers measured as slides are
-// prepared, and whole shows where the measurement, the slide's own offset,
-// a camera's parallax or the setting decides the offset.
+// Automatic alignment: pairs with known answers measured as slides are prepared, and whole shows where the
+// measurement, the slide's own offset, a camera's parallax or the setting decides the offset.
 #include "show.h"
 #include "stereo_pairs.h"
 
 namespace {
 
-// A far wall (a checker pattern of the period given, if any), a middle
-// plane, a nearer one (a tenth of the picture) and a tiny speck far in
-// front, which must not count as the nearest thing.
+// A far wall (a checker pattern of the period given, if any), a middle plane, a nearer one (a tenth of the
+// picture) and a tiny speck far in front, which must not count as the nearest thing.
 StereoScene scene(double shift_y, double near, double far, double noise, double period = 0, double turn = 0) {
     return {{{0, 0, 1, 1, far, period},
              {0.08, 0.1, 0.55, 0.65, (near + far) / 2},
@@ -52,10 +50,9 @@ double nearest_plane_difference(const std::vector<uint8_t>& frame, int w, int h)
 
 }  // namespace
 
-// The offset measured for each pair, against the truth: the right eye's
-// vertical shift undone within 0.1 % of the height, the nearest plane put on
-// the screen plane within 0.2 % of the width. Pairs without a clear answer
-// keep the offset carried over from the slide before.
+// The offset measured for each pair, against the truth: the right eye's vertical shift undone within 0.1 % of
+// the height, the nearest plane put on the screen plane within 0.2 % of the width. Pairs without a clear
+// answer keep the offset carried over from the slide before.
 TEST_F(Show, AlignmentIsMeasuredWhileASlideIsPrepared) {
     screen(1024, 768);
     const struct {
@@ -97,10 +94,9 @@ TEST_F(Show, AlignmentIsMeasuredWhileASlideIsPrepared) {
     }
 }
 
-// Whole shows of one misaligned pair, the eyes side by side: the right eye
-// 2 % lower, the nearest plane 2.5 % of the width in front of the screen. A
-// Shift held without moving the mouse writes the offset in effect; moving it
-// edits that offset, measured or not.
+// Whole shows of one misaligned pair, the eyes side by side: the right eye 2 % lower, the nearest plane 2.5 %
+// of the width in front of the screen. A Shift held without moving the mouse writes the offset in effect;
+// moving it edits that offset, measured or not.
 TEST_F(Show, AutomaticAlignmentAndWhatWinsOverIt) {
     const StereoScene s = scene(0.02, -0.025, 0.005, 2);
     const Bytes left = jpeg(640, 480, scene_eye(s, 0, 640, 480), 90), right = jpeg(640, 480, scene_eye(s, 1, 640, 480), 90);

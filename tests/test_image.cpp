@@ -95,12 +95,11 @@ TEST(BmpDecode, EveryLayoutAndBrokenFile) {
     EXPECT_EQ(bitmap_from_bmp(nullptr, 100).bytes_per_pixel, 0);
 }
 
-// Noise pictures of each pixel format, shown in a window of their size, of half and a quarter of
-// it (the next mipmap levels: each the box filter of the one above), and beyond a texture limit
-// of 512, where 1000 pixels become 500 (a file under 1 MiB: no preview first): every pixel of the
-// frame as the picture's. Zoomed by the square root of 1.75 a second later, a picture two or four
-// times the window's size samples two levels: the frame is their trilinear blend, whatever levels
-// the texture leaves out.
+// Noise pictures of each pixel format, shown in a window of their size, of half and a quarter of it (the next
+// mipmap levels: each the box filter of the one above), and beyond a texture limit of 512, where 1000 pixels
+// become 500 (a file under 1 MiB: no preview first): every pixel of the frame as the picture's. Zoomed by the
+// square root of 1.75 a second later, a picture two or four times the window's size samples two levels: the
+// frame is their trilinear blend, whatever levels the texture leaves out.
 TEST_F(Show, NoisePicturesOfEveryFormatShowEveryPixelDownTheMipmaps) {
     const struct { int bits, w, h, window, limit; } cases[] = {
         {24, 48, 32, 48, 0}, {24, 96, 64, 48, 0}, {24, 192, 128, 48, 0}, {8, 1000, 1000, 500, 512},
@@ -184,11 +183,10 @@ TEST_F(Show, NoisePicturesOfEveryFormatShowEveryPixelDownTheMipmaps) {
     }
 }
 
-// A long show of pictures of two sizes (slide 3 larger), a slide a frame: each shows whole,
-// and the textures of slides let go are filled again or freed. At most four
-// slides' textures: the one on screen, the two kept ready, and the room for
-// one more, which the first frame already holds beside the fonts' textures
-// and the next slide's.
+// A long show of pictures of two sizes (slide 3 larger), a slide a frame: each shows whole, and the textures
+// of slides let go are filled again or freed. At most four slides' textures: the one on screen, the two kept
+// ready, and the room for one more, which the first frame already holds beside the fonts' textures and the
+// next slide's.
 TEST_F(Show, TexturesOfSlidesLetGoAreReusedOrFreed) {
     quarter_second_frames();
     write_file("config.txt", "Slide time: 0.25\n" + slides(5));
@@ -210,8 +208,7 @@ TEST_F(Show, TexturesOfSlidesLetGoAreReusedOrFreed) {
     EXPECT_EQ(slides_shown(), expected);
     // The font's, a pair each for the slide on the screen and the next one, and spares for one slide.
     EXPECT_LE(*std::max_element(live.begin(), live.end()), 1 + 3 * 2);
-    // Names come in increasing order: the newest tells how many textures were
-    // made. Only the odd slide out, and the one after it, make theirs anew:
-    // about 30, where a new pair each frame would make 60.
+    // Names come in increasing order: the newest tells how many textures were made. Only the odd slide out,
+    // and the one after it, make theirs anew: about 30, where a new pair each frame would make 60.
     EXPECT_LT(newest, 40u);
 }

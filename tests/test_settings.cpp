@@ -97,9 +97,8 @@ TEST_F(Show, SlideOffsetsAndCaptionMarkers) {
     }
 }
 
-// Editing slide 3 of a file without offsets appends entries until slide 3 has
-// its own; an empty left picture has no size to measure in, and only numbers
-// are ever written.
+// Editing slide 3 of a file without offsets appends entries until slide 3 has its own; an empty left picture
+// has no size to measure in, and only numbers are ever written.
 TEST_F(Show, OffsetEditsAppendUntilTheSlideHasItsEntry) {
     write_picture("p.bmp", 1, 0, 100, 50);
     write_file("config.txt", "Left image: p.bmp\nLeft image: p.bmp\nLeft image: p.bmp\nLeft image: none.bmp\n"

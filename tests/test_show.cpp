@@ -13,9 +13,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Pixels of the letters (white, grey at their soft edges) in a rectangle
-// with an untouched pixel of the picture beside them, above or below: where
-// the black outline is missing.
+// Pixels of the letters (white, grey at their soft edges) in a rectangle with an untouched pixel of the
+// picture beside them, above or below: where the black outline is missing.
 int count_unoutlined(const std::vector<uint8_t>& rgb, const ScreenModel& m, int x0, int y0, int x1, int y1) {
     auto letter = [&](int x, int y) {
         const Rgb c = pixel_at(rgb, m.w, x, y);
@@ -34,11 +33,10 @@ int count_unoutlined(const std::vector<uint8_t>& rgb, const ScreenModel& m, int 
 
 }  // namespace
 
-// Each eye's picture lands in its own part of the window, upright, at its own
-// proportions, zoomed and moved apart by the offset; interleaved eyes keep to
-// their desktop rows, columns or pixels wherever the window sits, wider and
-// taller than the texture limit as well (the font's texture within it too). The caption
-// lies on top, once over a shared picture and inside each eye's own part.
+// Each eye's picture lands in its own part of the window, upright, at its own proportions, zoomed and moved
+// apart by the offset; interleaved eyes keep to their desktop rows, columns or pixels wherever the window
+// sits, wider and taller than the texture limit as well (the font's texture within it too). The caption lies
+// on top, once over a shared picture and inside each eye's own part.
 TEST_F(Show, EveryStereoModeShowsEachEyeWhereItBelongs) {
     const struct { int mode; bool swap; int left, top, w, h; bool side_by_side; } cases[] = {
         {0, false, 0, 0, 1366, 768, false},   {1, false, 0, 0, 1366, 768, false},  {1, false, 0, 0, 1365, 767, false},
@@ -148,11 +146,10 @@ TEST_F(Show, ArrowsPauseAndTheClockStepThroughTheSlides) {
               std::vector<int>({2, s.pumps - 2, 1}));
 }
 
-// A seeded random show: each next slide drawn among the first N (a number
-// beyond the file's slides shows black), drawn again once when it repeats. The
-// arrows step from the slide on screen, and the next draw is then made against
-// the slide they lead to, as if each draw were made when its slide is due.
-// Slides are prepared ahead, three held at most.
+// A seeded random show: each next slide drawn among the first N (a number beyond the file's slides shows
+// black), drawn again once when it repeats. The arrows step from the slide on screen, and the next draw is
+// then made against the slide they lead to, as if each draw were made when its slide is due. Slides are
+// prepared ahead, three held at most.
 TEST_F(Show, RandomOrderDrawsAmongTheFirstN) {
     quarter_second_frames();
     headless::state().seed_clock = 77;  // the seed
@@ -172,9 +169,8 @@ TEST_F(Show, RandomOrderDrawsAmongTheFirstN) {
     EXPECT_EQ(slides_shown(), std::vector<int>(6, 1));
 }
 
-// The offset follows the mouse while Shift is held, measured in the left
-// image's pixels, reaches both eyes, is kept by the next slide that has no
-// offset of its own, and is saved.
+// The offset follows the mouse while Shift is held, measured in the left image's pixels, reaches both eyes,
+// is kept by the next slide that has no offset of its own, and is saved.
 TEST_F(Show, ShiftAndTheMouseMoveTheEyesApart) {
     write_picture("left.bmp", 1, 0, 160, 120);
     write_picture("right.bmp", 1, 1, 200, 150);
@@ -199,12 +195,10 @@ TEST_F(Show, ShiftAndTheMouseMoveTheEyesApart) {
     EXPECT_NE(saved.find(text_mode("Swap stereo (Y/N): N\nStereo offset: 0.075,0.05\n")), std::string::npos) << saved;
 }
 
-// M and Shift+M step through the stereo modes at the screen, round all of
-// them: the frames after a press are laid out in the new mode, with its name
-// in a corner of each eye's view for two seconds. The mode in use is kept as
-// a plain entry, in place where the file has one; a key written before the
-// later modes is renewed in place with its value; a show without M writes
-// no mode.
+// M and Shift+M step through the stereo modes at the screen, round all of them: the frames after a press are
+// laid out in the new mode, with its name in a corner of each eye's view for two seconds. The mode in use is
+// kept as a plain entry, in place where the file has one; a key written before the later modes is renewed in
+// place with its value; a show without M writes no mode.
 TEST_F(Show, MStepsThroughTheStereoModesAndTheFileKeepsTheLast) {
     const std::string older = "Stereo mode (0=none,1=top/bottom,2=side-by-side,3=interlace,4=two screen SBS,"
                               "5=two screen vertical,6-8=coloured): ";
@@ -255,13 +249,12 @@ TEST_F(Show, MStepsThroughTheStereoModesAndTheFileKeepsTheLast) {
     }
 }
 
-// The caption's UTF-8 takes Windows-1252 slots, '?' where there is none. Ctrl+S
-// saves the finished frame, caption included, once per press of S, as a bottom-up
-// BGR file with rows padded to 4 bytes (66 pixels: 198 bytes), and hands it to the
-// converter. A colour or pixel packing left behind by another pass changes neither the
-// slide nor the file. The file is numbered by the clock when S goes down, in steps of
-// 0.3 s wrapping at 100000: the clock starts at 31234.5 s, so frame 2 reads 31235 s, step 104116;
-// a picture of that name already there keeps it, and the new one takes the next free name.
+// The caption's UTF-8 takes Windows-1252 slots, '?' where there is none. Ctrl+S saves the finished frame,
+// caption included, once per press of S, as a bottom-up BGR file with rows padded to 4 bytes (66 pixels: 198
+// bytes), and hands it to the converter. A colour or pixel packing left behind by another pass changes
+// neither the slide nor the file. The file is numbered by the clock when S goes down, in steps of 0.3 s
+// wrapping at 100000: the clock starts at 31234.5 s, so frame 2 reads 31235 s, step 104116; a picture of that
+// name already there keeps it, and the new one takes the next free name.
 TEST_F(Show, CtrlSSavesTheFrameAsShown) {
     desktop(66, 64);
     headless::State& s = headless::state();

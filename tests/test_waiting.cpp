@@ -30,10 +30,9 @@ struct FilesRead {
 
 }  // namespace
 
-// Keys that went down and up again between two frames count in the next
-// one, as often as they went down: five Rights land five slides on without
-// reading the slides between that nothing reads ahead; M, Ctrl+S and Q each
-// do their work.
+// Keys that went down and up again between two frames count in the next one, as often as they went down: five
+// Rights land five slides on without reading the slides between that nothing reads ahead; M, Ctrl+S and Q
+// each do their work.
 TEST_F(Show, KeysTappedBetweenFramesCount) {
     quarter_second_frames();
     write_file("config.txt", slides(5) + "Slide time: 100\n");
@@ -57,9 +56,8 @@ TEST_F(Show, KeysTappedBetweenFramesCount) {
     EXPECT_NE(read_file("config.txt").find("Stereo mode: 1\n"), std::string::npos);
 }
 
-// Esc or Q ends the show while a slide is awaited, at the start or at a
-// change, with config.txt written as at any end; the slide awaited is
-// abandoned before its second picture is read.
+// Esc or Q ends the show while a slide is awaited, at the start or at a change, with config.txt written as at
+// any end; the slide awaited is abandoned before its second picture is read.
 TEST_F(Show, EscWhileASlideIsAwaitedEndsTheShow) {
     const struct { const char* slow; int right_at; uint8_t key; size_t frames; } cases[] = {
         {"l1.bmp", -1, VK_KEY_ESCAPE, 0},  // the first slide: no frame at all
@@ -96,10 +94,9 @@ TEST_F(Show, ASlowSlideKeepsItsWholeTime) {
     EXPECT_EQ(slides_shown(), (std::vector<int>{1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3}));
 }
 
-// A camera-size picture is on the screen at once as a preview, and the whole
-// picture takes its place once it is uploaded; the next slide is read only
-// after the first frame. The pictures are checkerboards of 2-pixel squares:
-// grey as a preview, black and white once whole.
+// A camera-size picture is on the screen at once as a preview, and the whole picture takes its place once it
+// is uploaded; the next slide is read only after the first frame. The pictures are checkerboards of 2-pixel
+// squares: grey as a preview, black and white once whole.
 TEST_F(Show, ALargeFirstPictureShowsAPreviewFirst) {
     const auto checkers = bmp24(1200, 900, [](int x, int y) {
         const uint8_t v = (x / 2 + y / 2) % 2 ? 255 : 0;
