@@ -55,13 +55,8 @@ double nearest_plane_difference(const std::vector<uint8_t>& frame, int w, int h)
 // answer keep the offset carried over from the slide before.
 TEST_F(Show, AlignmentIsMeasuredWhileASlideIsPrepared) {
     screen(1024, 768);
-    const struct {
-        const char* what;
-        Pair pair;
-        double shift_y, near, far, noise, period, turn;
-        int quality;
-        bool trustworthy;
-    } cases[] = {
+    const struct { const char* what; Pair pair; double shift_y, near, far, noise, period, turn; int quality;
+                   bool trustworthy; } cases[] = {
         {"right eye 3 % lower", Pair::files, 0.03, -0.025, 0.005, 2, 0, 0, 0, true},
         {"right eye 3 % higher, JPEG", Pair::files, -0.03, -0.02, 0.01, 2, 0, 0, 85, true},
         {"1.3 % lower, noisy JPEG", Pair::files, 0.013, -0.035, -0.005, 6, 0, 0, 80, true},

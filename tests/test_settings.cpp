@@ -70,12 +70,7 @@ TEST_F(Show, ResolutionChoosesTheWindow) {
 // Offsets: each number that reads replaces its field, the others keep theirs. "$y=" places the
 // caption's top, at any case, clamped both ways; the text ends there.
 TEST_F(Show, SlideOffsetsAndCaptionMarkers) {
-    const struct {
-        const char* offset;
-        float x, y;
-        const char *caption, *text;
-        int height, top;
-    } cases[] = {
+    const struct { const char* offset; float x, y; const char *caption, *text; int height, top; } cases[] = {
         {"0.1", 0.1f, 0.5f, "Sunset$y=0.85", "Sunset", 1080, 918},
         {"x,0.2", 0.25f, 0.5f, "Upper $Y=0.5 hidden", "Upper ", 1080, 540},
         {"0.1,y", 0.1f, 0.5f, "Bad $y=abc", "Bad ", 1080, 0},
