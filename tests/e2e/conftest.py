@@ -201,9 +201,7 @@ class Run:
         if user:
             argv = ["setpriv", f"--reuid={user}", f"--regid={user}", "--clear-groups"] + argv
         self.log = program.folder / "program.log"
-        self.launch = lambda: subprocess.Popen(argv, cwd=program.folder, env=env, stdout=open(self.log, "a"),
-                                               stderr=subprocess.STDOUT)
-        self.proc = self.launch()
+        self.proc = subprocess.Popen(argv, cwd=program.folder, env=env, stdout=open(self.log, "a"), stderr=subprocess.STDOUT)
 
     def alive(self, what):
         assert self.proc.poll() is None, f"ended with {self.proc.returncode} before {what}: {self.log.read_text()[-500:]}"
