@@ -1,6 +1,5 @@
-// Arbitrary bytes as a BMP file: decode, stage the texture as an upload
-// would (every level, or without the finest), free. No GL: thousands of
-// inputs a second.
+// Arbitrary bytes as a BMP file: decode, stage the texture as an upload would (every level, or without the
+// finest), free. No GL: thousands of inputs a second.
 #include "image/formats.h"
 #include "render/texture.h"
 

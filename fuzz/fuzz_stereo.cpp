@@ -1,6 +1,5 @@
-// Arbitrary bytes as the metadata of a JPEG: the MPO index, EXIF (orientation,
-// Fujifilm parallax) and the JPS descriptor, then the orientation applied to
-// a small picture.
+// Arbitrary bytes as the metadata of a JPEG: the MPO index, EXIF (orientation, Fujifilm parallax) and the JPS
+// descriptor, then the orientation applied to a small picture.
 #include "image/formats.h"
 
 #include <cstddef>

@@ -1,6 +1,5 @@
-// Arbitrary bytes as text to draw and measure, as a caption to convert from UTF-8,
-// and as a font name with style modifiers.
-// Input: mode byte, wrap edge, bottom limit, then the text.
+// Arbitrary bytes as text to draw and measure, as a caption to convert from UTF-8, and as a font name with
+// style modifiers. Input: mode byte, wrap edge, bottom limit, then the text.
 #include "text/bitmapfonts.h"
 #include "display/display.h"
 #include "platform/headless.h"
@@ -32,10 +31,9 @@ void forget_derived_fonts() {
 
 }  // namespace
 
-// Mesa keeps allocations of its own from one input to the next, which would
-// make libFuzzer scan the whole heap for leaks after nearly every input: no
-// leak checks here (ASAN_OPTIONS=detect_leaks=1 brings them back); the unit
-// tests under LeakSanitizer cover the leaks of this code instead.
+// Mesa keeps allocations of its own from one input to the next, which would make libFuzzer scan the whole
+// heap for leaks after nearly every input: no leak checks here (ASAN_OPTIONS=detect_leaks=1 brings them
+// back); the unit tests under LeakSanitizer cover the leaks of this code instead.
 extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -1,10 +1,9 @@
 // Whole runs of the slideshow on the headless desktop: a scratch folder, a
 // scripted keyboard, mouse and clock, and every frame read back.
 //
-// Test pictures encode what they are in every pixel: red grows with x, green
-// with y (from the top), blue names the slide and the eye. So one read-back
-// pixel says which slide and eye it shows and where in that picture it looks,
-// and a model of the viewer's screen checks it.
+// Test pictures encode what they are in every pixel: red grows with x, green with y (from the top), blue
+// names the slide and the eye. So one read-back pixel says which slide and eye it shows and where in that
+// picture it looks, and a model of the viewer's screen checks it.
 #pragma once
 
 #include "app/loader.h"
@@ -49,9 +48,8 @@ inline Seen seen_at(const Rgb& c) {
     return {(c.b - 20 - 120 * eye + 2) / 20, eye, (c.r - 16) / 224.0, (c.g - 16) / 224.0};
 }
 
-// The viewer's screen in each stereo mode: which eye's picture a window pixel
-// should show and where in it. Pictures cover their eye's view, are zoomed
-// about its centre and moved apart by half the offset each.
+// The viewer's screen in each stereo mode: which eye's picture a window pixel should show and where in it.
+// Pictures cover their eye's view, are zoomed about its centre and moved apart by half the offset each.
 struct EyePicture {
     int w, h;
     bool side_by_side;  // one picture holding both eyes' views
@@ -89,8 +87,7 @@ struct ScreenModel {
         if (own) v.layout_w = v.w, v.layout_h = v.h;
         return v;
     }
-    // The parts text is drawn in: each eye's own part, or the whole window
-    // where the eyes share its pixels.
+    // The parts text is drawn in: each eye's own part, or the whole window where the eyes share its pixels.
     std::vector<ModelView> text_views() const {
         if (is(StereoMode::none) || is(StereoMode::interlace) || is(StereoMode::interlace_columns) ||
             is(StereoMode::checkerboard) || is(StereoMode::red_cyan) || is(StereoMode::green_magenta) ||
@@ -107,8 +104,8 @@ struct ScreenModel {
         return even < 0 ? -1 : (even != 0) != swap ? 1 : 0;
     }
 
-    // False where no picture is drawn (black) or the answer is too close to an edge to tell.
-    bool expect(int px, int py, Seen* out, bool* black) const {
+    // What a pixel should show: the slide's picture, or black (slide 0); false where too close to an edge to tell.
+    bool expect(int px, int py, int slide, Seen* out) const {
         const double x = px + 0.5, y = py + 0.5;
         int first = 0, last = 1;
         if (interleaved_eye(px, py) >= 0) first = last = interleaved_eye(px, py);
@@ -135,8 +132,8 @@ struct ScreenModel {
             *out = {0, eye, u, v};
             found = true;
         }
-        *black = !found && !unsure;
-        return found && !unsure;
+        *out = found ? Seen{slide, out->eye, out->u, out->v} : Seen{0, 0, 0, 0};
+        return !unsure;
     }
 };
 
@@ -146,20 +143,11 @@ enum class Match { yes, no, unsure };
 inline Match pixel_matches(const std::vector<uint8_t>& rgb, const ScreenModel& m, int slide, int px, int py,
                            Seen* want, Seen* got) {
     *got = seen_at(pixel_at(rgb, m.w, px, py));
-    bool black = false;
-    const bool sure = m.expect(px, py, want, &black);
-    if (!sure && !black) return Match::unsure;
-    if (black) {
-        want->slide = 0;
-        return got->slide == 0 ? Match::yes : Match::no;
-    }
-    want->slide = slide;
+    if (!m.expect(px, py, slide, want)) return Match::unsure;
     const EyePicture& p = m.eyes[want->eye];
     const double tol_u = 1.5 / (p.side_by_side ? p.w / 2 : p.w), tol_v = 1.5 / p.h;
-    return got->slide == slide && got->eye == want->eye && std::fabs(got->u - want->u) < tol_u &&
-                   std::fabs(got->v - want->v) < tol_v
-               ? Match::yes
-               : Match::no;
+    const bool same_place = got->eye == want->eye && std::fabs(got->u - want->u) < tol_u && std::fabs(got->v - want->v) < tol_v;
+    return got->slide == want->slide && (want->slide == 0 || same_place) ? Match::yes : Match::no;
 }
 
 // Checks a grid of pixels of a frame, outside the captions, against the model;
@@ -210,12 +198,16 @@ inline const std::string DESCRIPTIVE =
     "Stereo mode (0=none,1=top/bottom,2=side-by-side,3=interlace,4=two screen SBS,5=two screen vertical,"
     "6-8=coloured,9=TV top/bottom,10=column interlace,11=checkerboard,12=frame packing): 0\nSwap stereo (Y/N): N\n";
 
-// The text drawn into each view (by its left edge in the window), glyph slot
-// by glyph slot, while the watch lives: each outlined line is drawn five times.
+// The text drawn into each view (by its left edge in the window), glyph slot by glyph slot, while the watch
+// lives: each outlined line is drawn five times; the white pass alone also line by line, by the line's top.
 struct TextWatch {
     std::map<int, std::string> at;
+    std::map<int, std::map<int, std::string>> lines;
     TextWatch() {
-        font_state.quad_hook = [this](const TextQuad& q) { at[font_state.view_left] += static_cast<char>(q.slot); };
+        font_state.quad_hook = [this](const TextQuad& q) {
+            at[font_state.view_left] += static_cast<char>(q.slot);
+            if (font_state.blend_mode == 3) lines[font_state.view_left][static_cast<int>(q.y0)] += static_cast<char>(q.slot);
+        };
     }
     ~TextWatch() { font_state.quad_hook = nullptr; }
     // How often the text (without blanks, which draw no glyph) went to the view at x.
@@ -260,13 +252,7 @@ public:
         desktop(200, 150);
     }
     // An action at pump k, which takes the key snapshot that frame k reads.
-    void at(int pump, std::function<void(headless::State&)> action) {
-        auto& slot = script[pump];
-        slot = [first = slot, action](headless::State& s) {
-            if (first) first(s);
-            action(s);
-        };
-    }
+    void at(int pump, std::function<void(headless::State&)> action) { script.emplace(pump, std::move(action)); }
     // The key is down for frames from..to-1.
     void hold(uint8_t vk, int from, int to) {
         at(from, [vk](headless::State& s) { s.keys[vk] = 0x80; });
@@ -285,8 +271,7 @@ public:
         s.on_pump = [this, frames](int pump) {
             headless::State& st = headless::state();
             if (pump == frames) st.keys[VK_KEY_ESCAPE] = 0x80;
-            auto it = script.find(pump);
-            if (it != script.end()) it->second(st);
+            for (auto [it, end] = script.equal_range(pump); it != end; ++it) it->second(st);
         };
         s.on_swap = [this](int) {
             this->frames.push_back(headless::read_frame_rgb());
@@ -305,7 +290,7 @@ public:
     }
 
     TempDir dir;
-    std::map<int, std::function<void(headless::State&)>> script;
+    std::multimap<int, std::function<void(headless::State&)>> script;  // in the order given
     std::vector<std::vector<uint8_t>> frames;
     size_t most_held = 0;  // slides in memory at any buffer swap
 };

@@ -25,10 +25,9 @@ struct StereoScene {
     double turn = 0;                 // the right eye's picture turned clockwise about its centre, degrees
 };
 
-// Eye 0 or 1 of the scene at w x h pixels. The planes' texture is smooth
-// value noise at scales from large patches to fine grain, as photographs
-// have, the grain that of a picture 640 pixels wide whatever the size; so
-// is a checker pattern's period.
+// Eye 0 or 1 of the scene at w x h pixels. The planes' texture is smooth value noise at scales from large
+// patches to fine grain, as photographs have, the grain that of a picture 640 pixels wide whatever the size;
+// so is a checker pattern's period.
 inline Pixels scene_eye(const StereoScene& scene, int eye, int w, int h) {
     const double scales[] = {64, 24, 10, 4};
     std::vector<float> lattice(4 << 16);  // 256 x 256 values a scale

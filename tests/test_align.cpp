@@ -1,14 +1,12 @@
-// Automatic alignment: pairs with known answers measured as slides are
-// prepared, and whole shows where the measurement, the slide's own offset,
-// a camera's parallax or the setting decides the offset.
+// Automatic alignment: pairs with known answers measured as slides are prepared, and whole shows where the
+// measurement, the slide's own offset, a camera's parallax or the setting decides the offset.
 #include "show.h"
 #include "stereo_pairs.h"
 
 namespace {
 
-// A far wall (a checker pattern of the period given, if any), a middle
-// plane, a nearer one (a tenth of the picture) and a tiny speck far in
-// front, which must not count as the nearest thing.
+// A far wall (a checker pattern of the period given, if any), a middle plane, a nearer one (a tenth of the
+// picture) and a tiny speck far in front, which must not count as the nearest thing.
 StereoScene scene(double shift_y, double near, double far, double noise, double period = 0, double turn = 0) {
     return {{{0, 0, 1, 1, far, period},
              {0.08, 0.1, 0.55, 0.65, (near + far) / 2},
@@ -39,21 +37,26 @@ std::string write_pair(Pair pair, const StereoScene& s, int quality) {
     return "Left image: " + write("l", w, h, left) + "\nRight image: " + write("r", scale * w, scale * h, right) + "\n";
 }
 
+// How far apart the eyes' pictures of the nearest plane lie in a frame of
+// the side-by-side mode: the mean grey difference between the halves there.
+double nearest_plane_difference(const std::vector<uint8_t>& frame, int w, int h) {
+    double total = 0;
+    int count = 0;
+    for (int y = h * 55 / 100; y < h * 82 / 100; ++y)
+        for (int x = w / 2 * 62 / 100; x < w / 2 * 85 / 100; ++x, ++count)
+            total += std::abs(pixel_at(frame, w, x, y).g - pixel_at(frame, w, x + w / 2, y).g);
+    return total / count;
+}
+
 }  // namespace
 
-// The offset measured for each pair, against the truth: the right eye's
-// vertical shift undone within 0.1 % of the height, the nearest plane put on
-// the screen plane within 0.2 % of the width. Pairs without a clear answer
-// keep the offset carried over from the slide before.
+// The offset measured for each pair, against the truth: the right eye's vertical shift undone within 0.1 % of
+// the height, the nearest plane put on the screen plane within 0.2 % of the width. Pairs without a clear
+// answer keep the offset carried over from the slide before.
 TEST_F(Show, AlignmentIsMeasuredWhileASlideIsPrepared) {
     screen(1024, 768);
-    const struct {
-        const char* what;
-        Pair pair;
-        double shift_y, near, far, noise, period, turn;
-        int quality;
-        bool trustworthy;
-    } cases[] = {
+    const struct { const char* what; Pair pair; double shift_y, near, far, noise, period, turn; int quality;
+                   bool trustworthy; } cases[] = {
         {"right eye 3 % lower", Pair::files, 0.03, -0.025, 0.005, 2, 0, 0, 0, true},
         {"right eye 3 % higher, JPEG", Pair::files, -0.03, -0.02, 0.01, 2, 0, 0, 85, true},
         {"1.3 % lower, noisy JPEG", Pair::files, 0.013, -0.035, -0.005, 6, 0, 0, 80, true},
@@ -86,25 +89,9 @@ TEST_F(Show, AlignmentIsMeasuredWhileASlideIsPrepared) {
     }
 }
 
-namespace {
-
-// How far apart the eyes' pictures of the nearest plane lie in a frame of
-// the side-by-side mode: the mean grey difference between the halves there.
-double nearest_plane_difference(const std::vector<uint8_t>& frame, int w, int h) {
-    double total = 0;
-    int count = 0;
-    for (int y = h * 55 / 100; y < h * 82 / 100; ++y)
-        for (int x = w / 2 * 62 / 100; x < w / 2 * 85 / 100; ++x, ++count)
-            total += std::abs(pixel_at(frame, w, x, y).g - pixel_at(frame, w, x + w / 2, y).g);
-    return total / count;
-}
-
-}  // namespace
-
-// Whole shows of one misaligned pair, the eyes side by side: the right eye
-// 2 % lower, the nearest plane 2.5 % of the width in front of the screen. A
-// Shift held without moving the mouse writes the offset in effect; moving it
-// edits that offset, measured or not.
+// Whole shows of one misaligned pair, the eyes side by side: the right eye 2 % lower, the nearest plane 2.5 %
+// of the width in front of the screen. A Shift held without moving the mouse writes the offset in effect;
+// moving it edits that offset, measured or not.
 TEST_F(Show, AutomaticAlignmentAndWhatWinsOverIt) {
     const StereoScene s = scene(0.02, -0.025, 0.005, 2);
     const Bytes left = jpeg(640, 480, scene_eye(s, 0, 640, 480), 90), right = jpeg(640, 480, scene_eye(s, 1, 640, 480), 90);

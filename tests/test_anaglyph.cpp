@@ -36,10 +36,9 @@ const Rgb SOLID[][5] = {
 
 }  // namespace
 
-// Slides 1 to 4 are the solid pairs, the grey one under a caption, the next with
-// its eyes 16 pixels apart; slide 5 the block pictures at twice the window's size,
-// drawn from their mipmaps. Right goes down every other frame: slide s shows in
-// frame 2s - 3.
+// Slides 1 to 4 are the solid pairs, the grey one under a caption, the next with its eyes 16 pixels apart;
+// slide 5 the block pictures at twice the window's size, drawn from their mipmaps. Right goes down every
+// other frame: slide s shows in frame 2s - 3.
 TEST_F(Show, AnaglyphFramesMatchTheProjectionOnBothBlendPaths) {
     for (int mode : {6, 7, 8})
         for (bool subtract : {true, false}) {

@@ -95,10 +95,11 @@ TEST(BmpDecode, EveryLayoutAndBrokenFile) {
     EXPECT_EQ(bitmap_from_bmp(nullptr, 100).bytes_per_pixel, 0);
 }
 
-// Noise pictures of each pixel format, shown in a window of their size, of half and a quarter of
-// it (the next mipmap levels: each the box filter of the one above), and beyond a texture limit
-// of 512, where 1000 pixels become 500 (a file under 1 MiB: no preview first): every pixel of the
-// frame as the picture's.
+// Noise pictures of each pixel format, shown in a window of their size, of half and a quarter of it (the next
+// mipmap levels: each the box filter of the one above), and beyond a texture limit of 512, where 1000 pixels
+// become 500 (a file under 1 MiB: no preview first): every pixel of the frame as the picture's. Zoomed by the
+// square root of 1.75 a second later, a picture two or four times the window's size samples two levels: the
+// frame is their trilinear blend, whatever levels the texture leaves out.
 TEST_F(Show, NoisePicturesOfEveryFormatShowEveryPixelDownTheMipmaps) {
     const struct { int bits, w, h, window, limit; } cases[] = {
         {24, 48, 32, 48, 0}, {24, 96, 64, 48, 0}, {24, 192, 128, 48, 0}, {8, 1000, 1000, 500, 512},
@@ -131,12 +132,12 @@ TEST_F(Show, NoisePicturesOfEveryFormatShowEveryPixelDownTheMipmaps) {
                                           : bmp(c.w, c.h, bytes * 8, rows);
         write_file("l.bmp", file);
         write_file("r.bmp", file);
-        write_file("config.txt", "Slide time: 100\nSlide pause before zoom: 100\n"
-                                 "Left image: l.bmp\nRight image: r.bmp\n");
+        write_file("config.txt", "Slide time: 2\nSlide pause before zoom: 1\nLeft image: l.bmp\nRight image: r.bmp\n");
         const int window_h = c.window * c.h / c.w;
         desktop(c.window, window_h);
+        headless::state().frame_ticks = headless::state().frequency / 4;  // frame 6 at 1.5 s, halfway through the zoom
         display.texture_size_cap = c.limit;
-        GLint widest = 0;  // of the textures at the last frame: within the limit
+        GLint widest = 0;  // of the textures at frame 3: within the limit
         at(3, [&widest](headless::State&) {
             for (GLuint name = 1; name < 100; ++name) {
                 GLint texture_w = 0;
@@ -145,78 +146,53 @@ TEST_F(Show, NoisePicturesOfEveryFormatShowEveryPixelDownTheMipmaps) {
                 widest = std::max(widest, texture_w);
             }
         });
-        ASSERT_EQ(run(4), 0);
+        ASSERT_EQ(run(7), 0);
         if (c.limit) {
             EXPECT_EQ(widest, c.limit);
         }
+        std::vector<Bytes> levels{picture};
         int w = c.w, h = c.h, wrong = 0;
-        while (w > c.window) picture = box(picture, &w, &h, 3, true, true);
+        while (w > c.window) levels.push_back(box(levels.back(), &w, &h, 3, true, true));
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
-                const Rgb got = pixel_at(frames.back(), w, x, y), want = pixel_at(picture, w, x, y);
+                const Rgb got = pixel_at(frames[3], w, x, y), want = pixel_at(levels.back(), w, x, y);
                 if (!(got == want) && ++wrong <= 3) ADD_FAILURE() << x << "," << y << ": " << got << " for " << want;
             }
-    }
-}
-
-// Zoomed halfway (by the square root of 1.75), a picture 4.5 times the window's size samples
-// levels 1 and 2 of its mipmaps: the frame is their trilinear blend, whatever levels it leaves out.
-TEST_F(Show, AZoomedPictureSamplesTheLevelsItNeeds) {
-    auto noise = [](int x, int y) {
-        const uint32_t v = (static_cast<uint32_t>(x) * 7919u + static_cast<uint32_t>(y) * 104729u) * 2654435761u;
-        return Rgb{static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8)};
-    };
-    write_file("l.bmp", bmp24(216, 144, noise));
-    write_file("r.bmp", bmp24(216, 144, noise));
-    write_file("config.txt", "Slide time: 2\nSlide pause before zoom: 1\nLeft image: l.bmp\nRight image: r.bmp\n");
-    desktop(48, 32);
-    headless::state().frame_ticks = headless::state().frequency / 4;
-    ASSERT_EQ(run(7), 0);  // frame 6 at 1.5 s
-    std::vector<Bytes> levels(1);
-    int w = 216, h = 144;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) levels[0].insert(levels[0].end(), {noise(x, y).r, noise(x, y).g, noise(x, y).b});
-    for (int k = 1; k <= 2; ++k) levels.push_back(box(levels.back(), &w, &h, 3, true, true));
-    const double zoom = std::sqrt(1.75), lod = std::log2(4.5 / zoom);
-    double error = 0;
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 48; ++x)
-            for (int i = 0; i < 3; ++i) {
-                double want = 0;
-                for (int k : {1, 2}) {  // bilinear in each level
-                    const int lw = 216 >> k, lh = 144 >> k;
-                    const double s = (0.5 + (x + 0.5 - 24) / (48 * zoom)) * lw - 0.5;
-                    const double t = (0.5 + (y + 0.5 - 16) / (32 * zoom)) * lh - 0.5;
-                    const int s0 = static_cast<int>(std::floor(s)), t0 = static_cast<int>(std::floor(t));
-                    auto at = [&](int a, int b) { return levels[k][(static_cast<size_t>(b) * lw + a) * 3 + i]; };
-                    const double top = at(s0, t0) + (at(s0 + 1, t0) - at(s0, t0)) * (s - s0);
-                    const double bottom = at(s0, t0 + 1) + (at(s0 + 1, t0 + 1) - at(s0, t0 + 1)) * (s - s0);
-                    want += (k == 1 ? 2 - lod : lod - 1) * (top + (bottom - top) * (t - t0));
+        if (c.w < 2 * c.window || c.limit) continue;  // the zoomed frame: levels k0 and k0 + 1 blended
+        const double zoom = std::sqrt(1.75), lod = std::log2(double(c.w) / c.window / zoom);
+        const int k0 = static_cast<int>(lod);
+        double error = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                for (int i = 0; i < 3; ++i) {
+                    double want = 0;
+                    for (int k : {k0, k0 + 1}) {  // bilinear in each level
+                        const int lw = c.w >> k, lh = c.h >> k;
+                        const double s = (0.5 + (x + 0.5 - w / 2.0) / (w * zoom)) * lw - 0.5;
+                        const double t = (0.5 + (y + 0.5 - h / 2.0) / (h * zoom)) * lh - 0.5;
+                        const int s0 = static_cast<int>(std::floor(s)), t0 = static_cast<int>(std::floor(t));
+                        auto at = [&](int a, int b) { return levels[k][(static_cast<size_t>(b) * lw + a) * 3 + i]; };
+                        const double top = at(s0, t0) + (at(s0 + 1, t0) - at(s0, t0)) * (s - s0);
+                        const double bottom = at(s0, t0 + 1) + (at(s0 + 1, t0 + 1) - at(s0, t0 + 1)) * (s - s0);
+                        want += (k == k0 ? k0 + 1 - lod : lod - k0) * (top + (bottom - top) * (t - t0));
+                    }
+                    const Rgb got = pixel_at(frames[6], w, x, y);
+                    error += std::abs((i == 0 ? got.r : i == 1 ? got.g : got.b) - want);
                 }
-                const Rgb got = pixel_at(frames.at(6), 48, x, y);
-                error += std::abs((i == 0 ? got.r : i == 1 ? got.g : got.b) - want);
-            }
-    EXPECT_LT(error / (48 * 32 * 3), 2.0);
+        EXPECT_LT(error / (w * h * 3), 2.0);
+    }
 }
 
-// A long show of pictures of two sizes (slide 3 larger), a slide a frame: each shows whole,
-// and the textures of slides let go are filled again or freed. At most four
-// slides' textures: the one on screen, the two kept ready, and the room for
-// one more, which the first frame already holds beside the fonts' textures
-// and the next slide's.
+// A long show of pictures of two sizes (slide 3 larger), a slide a frame: each shows whole, and the textures
+// of slides let go are filled again or freed. At most four slides' textures: the one on screen, the two kept
+// ready, and the room for one more, which the first frame already holds beside the fonts' textures and the
+// next slide's.
 TEST_F(Show, TexturesOfSlidesLetGoAreReusedOrFreed) {
-    headless::state().frame_ticks = 250000;
-    desktop(200, 150);
-    std::string config = "Slide time: 0.25\n";
+    quarter_second_frames();
+    write_file("config.txt", "Slide time: 0.25\n" + slides(5));
+    write_picture("l3.bmp", 3, 0, 64, 48), write_picture("r3.bmp", 3, 1, 64, 48);
     std::vector<int> expected;
-    for (int n = 1; n <= 5; ++n) {
-        const std::string l = "l" + std::to_string(n) + ".bmp", r = "r" + std::to_string(n) + ".bmp";
-        const int w = 32 << (n == 3), h = 24 << (n == 3);
-        write_picture(l, n, 0, w, h), write_picture(r, n, 1, w, h);
-        config += "Left image: " + l + "\nRight image: " + r + "\n";
-    }
     for (int frame = 0; frame < 30; ++frame) expected.push_back(frame % 5 + 1);
-    write_file("config.txt", config);
     std::vector<int> live;
     GLuint newest = 0;
     at(0, [&](headless::State& s) {
@@ -232,8 +208,7 @@ TEST_F(Show, TexturesOfSlidesLetGoAreReusedOrFreed) {
     EXPECT_EQ(slides_shown(), expected);
     // The font's, a pair each for the slide on the screen and the next one, and spares for one slide.
     EXPECT_LE(*std::max_element(live.begin(), live.end()), 1 + 3 * 2);
-    // Names come in increasing order: the newest tells how many textures were
-    // made. Only the odd slide out, and the one after it, make theirs anew:
-    // about 30, where a new pair each frame would make 60.
+    // Names come in increasing order: the newest tells how many textures were made. Only the odd slide out,
+    // and the one after it, make theirs anew: about 30, where a new pair each frame would make 60.
     EXPECT_LT(newest, 40u);
 }

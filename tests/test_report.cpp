@@ -1,4 +1,4 @@
-// Reports, fatal ends and the window's own messages.
+// Reports and fatal ends.
 #include "base/report.h"
 #include "show.h"
 
@@ -46,22 +46,4 @@ TEST_F(Report, FatalReportsEndTheProcess) {
     display.texture_size_cap = 32;
     EXPECT_EXIT((stdout_to_stderr(), font_load_glyph_data(caption_glyph_data, caption_glyph_data_length, "caption")),
                 testing::ExitedWithCode(1), "\\[FATAL ERROR\\] Font 'caption' required texture of size 32x4096");
-}
-
-// The window's own messages: a close releases the context and restores the
-// display mode; the quit message ends the pump before any key snapshot.
-TEST_F(Show, CloseAndQuitEndThePump) {
-    ASSERT_EQ(gfx_open_window("t", nullptr), 1);
-    headless::state().close_window = true;
-    EXPECT_EQ(gfx_pump_messages(), 1);
-    EXPECT_EQ(headless::state().release_calls, 1);
-    EXPECT_EQ(headless::state().mode_restores, 1);
-    headless::reset();
-    ASSERT_EQ(gfx_open_window("t", nullptr), 1);
-    headless::state().keys[static_cast<uint8_t>('P')] = 0x80;
-    headless::state().quit_message = true;
-    EXPECT_EQ(gfx_pump_messages(), 1);
-    EXPECT_FALSE(key_held('P'));
-    gfx_window_proc(nullptr, PLAT_MSG_SIZE, 0, 0, 0);  // minimised: no height is 1
-    EXPECT_EQ(display.screen_height, 1);
 }

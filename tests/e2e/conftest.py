@@ -69,23 +69,13 @@ class Display:
         self.proc.wait()
 
 
-def xvfb_screen(tmp_path_factory, size):
-    # No reset when the last client leaves: a program that connected just then was seen to lose its window
-    # and go on drawing, windowless, for minutes.
-    display = Display(["Xvfb", "-screen", "0", f"{size}x24", "-noreset"], tmp_path_factory.mktemp("x") / "xvfb.log")
-    yield display
-    display.stop()
-
-
 @pytest.fixture(scope="session")
 def xvfb(tmp_path_factory):
-    yield from xvfb_screen(tmp_path_factory, "1920x1080")
-
-
-@pytest.fixture(scope="session")
-def xvfb_frame_packing(tmp_path_factory):
-    """A screen of the HDMI frame-packing mode: two 1080-row views and a 45-row band."""
-    yield from xvfb_screen(tmp_path_factory, "1920x2205")
+    # No reset when the last client leaves: a program that connected just then was seen to lose its window
+    # and go on drawing, windowless, for minutes.
+    display = Display(["Xvfb", "-screen", "0", "1920x1080x24", "-noreset"], tmp_path_factory.mktemp("x") / "xvfb.log")
+    yield display
+    display.stop()
 
 
 @pytest.fixture(scope="session")
@@ -175,9 +165,9 @@ class Program:
     def config(self, *lines):
         (self.folder / "config.txt").write_bytes("".join(line + ("\r\n" if self.wine else "\n") for line in lines).encode())
 
-    def saved(self):
-        """config.txt as lines; the Windows build writes text mode, CR LF."""
-        text = (self.folder / "config.txt").read_bytes().decode()
+    def saved(self, folder=None):
+        """config.txt (of the scratch folder or another) as lines; the Windows build writes text mode, CR LF."""
+        text = ((folder or self.folder) / "config.txt").read_bytes().decode()
         if self.wine:
             assert text.count("\n") == text.count("\r\n"), repr(text)
         return text.splitlines()
@@ -211,9 +201,7 @@ class Run:
         if user:
             argv = ["setpriv", f"--reuid={user}", f"--regid={user}", "--clear-groups"] + argv
         self.log = program.folder / "program.log"
-        self.launch = lambda: subprocess.Popen(argv, cwd=program.folder, env=env, stdout=open(self.log, "a"),
-                                               stderr=subprocess.STDOUT)
-        self.proc = self.launch()
+        self.proc = subprocess.Popen(argv, cwd=program.folder, env=env, stdout=open(self.log, "a"), stderr=subprocess.STDOUT)
 
     def alive(self, what):
         assert self.proc.poll() is None, f"ended with {self.proc.returncode} before {what}: {self.log.read_text()[-500:]}"
