@@ -15,12 +15,14 @@ namespace {
 // Lines end as the file reader ends them: at LF, CR or NUL.
 ConfigList parse(const std::string& text) {
     ConfigList list = dynarray_create(sizeof(ConfigEntry));
-    size_t begin = 0;
-    while (begin < text.size()) {
-        size_t end = text.find_first_of(std::string("\n\r\0", 3), begin);
-        if (end == std::string::npos) end = text.size();
-        config_add_line(&list, text.substr(begin, end - begin).c_str(), ':');
-        begin = end + 1;
+    std::string line;
+    for (char c : text + '\n') {
+        if (c != '\n' && c != '\r' && c != '\0') {
+            line += c;
+        } else if (!line.empty()) {
+            config_add_line(&list, line.c_str(), ':');
+            line.clear();
+        }
     }
     return list;
 }

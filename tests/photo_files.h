@@ -114,12 +114,11 @@ inline Bytes with_exif(const Bytes& jpeg, int orientation, int parallax_tenths =
     return with_segment(jpeg, 0xE1, t.b);
 }
 
-// A view of an MPO: its individual number (0: none written) and MP type
+// A view of an MPO: its MP individual number (0: its place, from 1) and type
 // (disparity; 0x010001 a large thumbnail).
 struct MpView {
     Bytes jpeg;
-    uint32_t number = 0;
-    uint32_t type = 0x020002;
+    uint32_t number = 0, type = 0x020002;
 };
 
 // An MPO of the views in file order: the first carries the MP index of all
@@ -127,34 +126,27 @@ struct MpView {
 // Offsets count from the byte-order mark at byte 10, or lie outside the file.
 inline Bytes mpo(const std::vector<MpView>& views, bool big_endian, uint32_t base = 0, bool bad_offset = false) {
     const auto n = static_cast<uint32_t>(views.size());
-    auto attributes = [&](Tiff& t, uint32_t number, uint32_t base_number) {
-        t.n((number ? 1 : 0) + (base_number ? 1 : 0), 2);
-        if (number) t.entry(0xB101, 4, 1, number);
-        if (base_number) t.entry(0xB204, 4, 1, base_number);
-        t.n(0, 4);
+    auto attributes = [&](Tiff t, uint32_t i) {
+        t.n(i == 0 && base ? 2 : 1, 2).entry(0xB101, 4, 1, views[i].number ? views[i].number : i + 1);
+        if (i == 0 && base) t.entry(0xB204, 4, 1, base);
+        return t.n(0, 4).b;
     };
-    Bytes rest;
-    std::vector<uint32_t> sizes;
+    std::vector<Bytes> frames = {{}};
     for (uint32_t i = 1; i < n; ++i) {
-        Tiff t{big_endian, {}};
-        attributes(t.header(std::string("MPF\0", 4)), views[i].number, 0);
-        const Bytes frame = views[i].number ? with_segment(views[i].jpeg, 0xE2, t.b) : views[i].jpeg;
-        sizes.push_back(static_cast<uint32_t>(frame.size()));
-        rest.insert(rest.end(), frame.begin(), frame.end());
+        Tiff own{big_endian, {}};
+        frames.push_back(with_segment(views[i].jpeg, 0xE2, attributes(own.header(std::string("MPF\0", 4)), i)));
     }
-    const bool first_attributes = views[0].number || base;
-    const uint32_t index_end = 50 + 16 * n;
-    const uint32_t attribute_bytes = first_attributes ? 6 + 12 * ((views[0].number ? 1 : 0) + (base ? 1 : 0)) : 0;
-    uint32_t offset = static_cast<uint32_t>(views[0].jpeg.size()) + 8 + index_end + attribute_bytes;
     Tiff t{big_endian, {}};
     t.header(std::string("MPF\0", 4)).n(3, 2).entry(0xB000, 7, 4, 0x30313030).entry(0xB001, 4, 1, n);
-    t.entry(0xB002, 7, 16 * n, 50).n(first_attributes ? index_end : 0, 4);
+    t.entry(0xB002, 7, 16 * n, 50).n(50 + 16 * n, 4);
+    // The first frame: its JPEG, a segment header, the index and its own attributes.
+    uint32_t offset = static_cast<uint32_t>(views[0].jpeg.size() + 4 + t.b.size() + 16 * n + (base ? 30 : 18));
     t.n(views[0].type | 0x20000000, 4).n(offset, 4).n(0, 4).n(0, 4);
-    for (uint32_t i = 1; i < n; offset += sizes[i - 1], ++i)
-        t.n(views[i].type, 4).n(sizes[i - 1], 4).n(bad_offset ? 0x7FFFFFF0 : offset - 10, 4).n(0, 4);
-    if (first_attributes) attributes(t, views[0].number, base);
-    Bytes file = with_segment(views[0].jpeg, 0xE2, t.b);
-    file.insert(file.end(), rest.begin(), rest.end());
+    for (uint32_t i = 1; i < n; offset += static_cast<uint32_t>(frames[i++].size()))
+        t.n(views[i].type, 4).n(static_cast<uint32_t>(frames[i].size()), 4).n(bad_offset ? 0x7FFFFFF0 : offset - 10, 4)
+            .n(0, 4);
+    Bytes file = with_segment(views[0].jpeg, 0xE2, attributes(t, 0));
+    for (uint32_t i = 1; i < n; ++i) file.insert(file.end(), frames[i].begin(), frames[i].end());
     return file;
 }
 inline Bytes mpo(const Bytes& left, const Bytes& right, bool big_endian, bool bad_offset = false) {
