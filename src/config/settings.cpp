@@ -55,9 +55,8 @@ void config_add_line(ConfigList* list, const char* line, char separator) {
     while (*value_begin && is_space(static_cast<unsigned char>(*value_begin))) ++value_begin;
     const char* value_end = value_begin + std::strlen(value_begin);
     while (value_end > value_begin && is_space(static_cast<unsigned char>(value_end[-1]))) --value_end;
-    if (value_end - value_begin >= 2 && *value_begin == '"' && value_end[-1] == '"' &&
-        needs_quotes(value_begin + 1, value_end - 1))
-        ++value_begin, --value_end;
+    // Trimmed, a value needs its quotes only when it was written in them.
+    if (needs_quotes(value_begin, value_end)) ++value_begin, --value_end;
     ConfigEntry entry{copy_text(key_begin, key_end - key_begin), copy_text(value_begin, value_end - value_begin)};
     dynarray_append(list, &entry);
 }

@@ -2,10 +2,10 @@
 // the stereo containers, the EXIF orientation and the decoding size.
 #include "image/picture.h"
 
+#include "base/text.h"
 #include "image/formats.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -94,12 +94,12 @@ SimpleBitmap half_of(const SimpleBitmap& b, bool over_under, bool second, bool s
 SimpleBitmap decode_single(const uint8_t* data, size_t length, Format format, const PictureTarget& target) {
     if (format == Format::bmp) return bitmap_from_bmp(data, length);
     if (format == Format::heif) return decode_heif(data, length, 0, target);
-    int orientation = 1;
     if (format == Format::png) {
+        int orientation = 1;
         SimpleBitmap png = png_decode(data, length, &orientation);
         return bitmap_oriented(png, orientation);
     }
-    orientation = exif_facts(data, length).orientation;
+    const int orientation = exif_facts(data, length).orientation;
     return bitmap_oriented(decode_jpeg({data, length}, target, orientation, 1, 1, false), orientation);
 }
 
@@ -184,20 +184,18 @@ EyePictures pictures_from_file(const uint8_t* data, size_t length, const char* n
 
 SideBySideName side_by_side_name(const char* name) {
     std::string low = name ? name : "";
-    for (char& c : low) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : low) c = fold_ascii(c);
     const size_t dot = low.rfind('.');
     if (dot == std::string::npos) return SideBySideName::none;
     const std::string stem = low.substr(0, dot), extension = low.substr(dot + 1);
     if (extension == "jps" || extension == "pns") return SideBySideName::cross_eyed;
     if (extension != "jpg" && extension != "jpeg" && extension != "png") return SideBySideName::none;
-    auto ends_with = [&](const char* tail) {
-        const size_t n = std::strlen(tail);
-        return stem.size() > n && stem.compare(stem.size() - n, n, tail) == 0;
+    auto ends_with = [&](const std::string& tail) {
+        return stem.size() > tail.size() && stem.compare(stem.size() - tail.size(), tail.size(), tail) == 0;
     };
-    auto marked = [&](const char* marker) {
-        return ends_with((std::string("_") + marker).c_str()) || ends_with((std::string("-") + marker).c_str());
-    };
-    if (marked("rl")) return SideBySideName::cross_eyed;
-    if (ends_with(".left-right") || marked("sbs") || marked("lr")) return SideBySideName::parallel;
+    for (const char* marker : {"_rl", "-rl"})
+        if (ends_with(marker)) return SideBySideName::cross_eyed;
+    for (const char* marker : {".left-right", "_sbs", "-sbs", "_lr", "-lr"})
+        if (ends_with(marker)) return SideBySideName::parallel;
     return SideBySideName::none;
 }
